@@ -1,0 +1,261 @@
+// The error table is what users read when extraction fails: every code and
+// text is checked against the expected list, so a typo fails here.
+#include "archive/errors.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace vx {
+namespace {
+
+const std::map<int32_t, std::string> kExpected = {
+    {1, "Cannot extract file - newer version required"},
+    {2, "Cannot extract file - unsupported compression method"},
+    {3, "Cannot extract file - no extraction support provided"},
+    {4, "Cannot extract file - invalid password"},
+    {5, "Cannot insert file - no insertion support provided"},
+    {6, "Invalid Reduce Factor"},
+    {7, "Cannot insert file - duplicates stored name"},
+    {8, "Cannot insert file - unsupported compression method"},
+    {9, "Process aborted by user"},
+    {10, "Archive is busy - cannot process new requests"},
+    {11, "Insert floppy"},
+    {12, "Insert the last disk in the spanned disk set"},
+    {13, "Spanned archives must be opened as file streams"},
+    {14, "Insert disk number %d of the spanned disk set"},
+    {15, "Cannot update an existing spanned disk set"},
+    {16, "Cannot make a self-extracting spanned disk set"},
+    {17, "Insert a blank floppy disk"},
+    {18, "Stream write error"},
+    {19, "Directory does not exist"},
+    {20, "Cannot inflate block"},
+    {21, "Invalid Stream"},
+    {22, "Error truncating Zip File"},
+    {23, "Failed CRC Check"},
+    {24, "Stub must be an executable"},
+    {25, "File not found"},
+    {26, "Invalid Local File Header entry"},
+    {27, "Archive does not exist - FileName is blank"},
+    {28, "Invalid file - not a PKZip file"},
+    {29, "Error reading archive"},
+    {30, "Invalid archive item index"},
+    {31, "Invalid archive size threshold"},
+    {32, "Specify spanned image file # "},
+    {33, "Specify the last file name in the spanned image set"},
+    {34, "Image file name"},
+    {35, "Unhandled Archive Type"},
+    {36, "Spanning not supported by this Archive type"},
+    {37, "Insert span number %d of the spanned file set"},
+    {38, "Error creating Log File"},
+    {40, "BBS: request to read too many bytes [%d]"},
+    {41, "BBS: New position is outside the buffer"},
+    {42, "BBS: Invalid Origin value"},
+    {43, "BBS: request to write too many bytes [%d]"},
+    {50, "Cannot load cabinet.dll"},
+    {51, "FCI cannot open file"},
+    {52, "FCI cannot read file"},
+    {53, "FCI cannot write file"},
+    {54, "FCI close file error"},
+    {55, "FCI file seek error"},
+    {56, "FCI file delete error"},
+    {57, "FCI cannot add file"},
+    {58, "FCI cannot create context"},
+    {59, "FCI cannot flush cabinet"},
+    {60, "FCI cannot flush folder"},
+    {61, "FDI cannot enumerate files"},
+    {62, "FDI cannot create context"},
+    {63, "Invalid cab file template"},
+    {64, "Invalid file - not a cabinet file"},
+    {80, "TabSlidingWindowStream.Write: Not at end of stream"},
+    {81, "TabSlidingWindowStream.bsWriteChunk: seek failed"},
+    {82, "TabSlidingWindowStream.bsWriteChunk: write failed"},
+    {83, "TabSlidingWindowStream.Seek: invalid origin"},
+    {84, "TabSlidingWindowStream.Seek: invalid new position"},
+    {200, "VMS: request to read too many bytes [%d]"},
+    {201, "VMS: invalid origin %d, should be 0, 1, 2"},
+    {202, "VMS: Cannot open swap file %s"},
+    {203, "VMS: Failed to seek in swap file %s"},
+    {204, "VMS: Failed to read %d bytes from swap file %s"},
+    {205, "VMS: Failed to write %d bytes to swap file %s"},
+    {206, "VMS: request to write too many bytes [%d]"},
+    {400, "Invalid Gzip"},
+    {401, "Bad CRC"},
+    {402, "Bad File Size"},
+    {513, "Unhandled Entity"},
+    {100, "Version %s"},
+    {101, "Stored"},
+    {102, "Shrunk"},
+    {103, "Reduced"},
+    {104, "Reduced"},
+    {105, "Reduced"},
+    {106, "Reduced"},
+    {107, "Imploded"},
+    {108, "Tokenized"},
+    {109, "Deflated"},
+    {110, "Enhanced Deflation"},
+    {111, "DCL Imploded"},
+    {112, "Best Method"},
+    {113, "Compressed Size: %d"},
+    {114, "Uncompressed Size: %d"},
+    {115, "Compression Method: %s"},
+    {116, "Compression Ratio: %2.0f%%"},
+    {117, "CRC: %x"},
+    {118, "r"},
+    {119, "h"},
+    {120, "s"},
+    {121, "a"},
+    {122, "External File Attributes: %s"},
+    {123, "File Type: %s"},
+    {124, "Text"},
+    {125, "Binary"},
+    {126, "Encryption: %s"},
+    {127, "Encrypted"},
+    {128, "Not Encrypted"},
+    {129, "Unknown"},
+    {130, "Time Stamp: %s"},
+    {131, "Made by Version: %f"},
+    {132, "Version Needed to Extract: %f"},
+    {133, "Comment: %s"},
+    {134, "*.zip"},
+    {135, "PKZip Archives (*.zip)|*.zip|Self Extracting Archives (*.exe)|*.exe|All Files (*.*)|*.*"},
+    {136, "Select File Name"},
+    {137, "OK"},
+    {138, "Cancel"},
+    {139, "Select Directory"},
+    {140, "Enter Password"},
+    {141, "&Password"},
+    {142, "&Verify"},
+    {150, "*.cab"},
+    {151, "Cabinet Archives (*.cab)|*.CAB|All Files (*.*)|*.*"},
+    {152, "*.txt"},
+    {153, "Text Files (*.txt)|*.TXT|All Files (*.*)|*.*"},
+    {154, "*.exe"},
+    {155, "Self-Extracting Zip Files (*.exe)|*.EXE|All Files (*.*)|*.*"},
+    {250, "Name"},
+    {251, "Packed"},
+    {252, "Method"},
+    {253, "Ratio (%)"},
+    {254, "CRC32"},
+    {255, "Attributes"},
+    {256, "Format"},
+    {257, "Encrypted"},
+    {258, "Time Stamp"},
+    {259, "Size"},
+    {260, "Version Made"},
+    {261, "Version Needed"},
+    {262, "Path"},
+    {263, "Partial"},
+    {264, "Executable"},
+    {290, "None"},
+    {291, "MSZip"},
+    {310, " added "},
+    {311, " deleted "},
+    {312, " extracted "},
+    {313, " freshened "},
+    {314, " moved "},
+    {315, " replaced "},
+    {316, " logging "},
+};
+
+TEST(MessageTable, EveryCodeHasItsExactText) {
+  EXPECT_EQ(MessageTableSize(), 146);
+  EXPECT_EQ(kExpected.size(), 146u);
+  for (const auto& [code, text] : kExpected) {
+    std::string found = "<none>";
+    MessageForCode(code, found);
+    EXPECT_EQ(found, text) << "code " << code;
+  }
+}
+
+TEST(MessageTable, UnknownCodeLeavesTextUnchanged) {
+  int unknown = 0;
+  for (int32_t code = -5; code <= 600; ++code) {
+    if (kExpected.count(code)) continue;
+    std::string text = "unchanged";
+    MessageForCode(code, text);
+    EXPECT_EQ(text, "unchanged") << "code " << code;
+    ++unknown;
+  }
+  EXPECT_GT(unknown, 400);
+  std::string text = "before";
+  MessageForCode(39, text);
+  EXPECT_EQ(text, "before");
+  MessageForCode(23, text);
+  EXPECT_EQ(text, "Failed CRC Check");
+}
+
+template <class E>
+void ExpectCoded(int32_t code, const char* message) {
+  try {
+    throw E();
+  } catch (const EAbException& e) {
+    EXPECT_EQ(e.ErrorCode(), code);
+    EXPECT_EQ(e.Message(), message);
+    EXPECT_STREQ(e.what(), message);
+  }
+}
+
+TEST(ArchiveExceptions, CarryCodeAndMessageOfTheTable) {
+  ExpectCoded<EAbZipVersion>(1, "Cannot extract file - newer version required");
+  ExpectCoded<EAbZipInvalidMethod>(2, "Cannot extract file - unsupported compression method");
+  ExpectCoded<EAbZipInvalidPassword>(4, "Cannot extract file - invalid password");
+  ExpectCoded<EAbZipInvalidFactor>(6, "Invalid Reduce Factor");
+  ExpectCoded<EAbUserAbort>(9, "Process aborted by user");
+  ExpectCoded<EAbNoSuchDirectory>(19, "Directory does not exist");
+  ExpectCoded<EAbZipBadCRC>(23, "Failed CRC Check");
+  ExpectCoded<EAbNoArchive>(27, "Archive does not exist - FileName is blank");
+  ExpectCoded<EAbZipInvalid>(28, "Invalid file - not a PKZip file");
+  ExpectCoded<EAbReadError>(29, "Error reading archive");
+  ExpectCoded<EAbUnhandledType>(35, "Unhandled Archive Type");
+  ExpectCoded<EAbGzipInvalid>(400, "Invalid Gzip");
+  ExpectCoded<EAbInvalidCabFile>(64, "Invalid file - not a cabinet file");
+}
+
+TEST(ArchiveExceptions, FamiliesCatchTheirMembers) {
+  EXPECT_THROW(throw EAbZipInvalid(), EAbZipException);
+  EXPECT_THROW(throw EAbReadError(), EAbZipException);
+  EXPECT_THROW(throw EAbGzipBadCRC(), EAbGzipException);
+  EXPECT_THROW(throw EAbFDICopyError(), EAbCabException);
+  EXPECT_THROW(throw EAbVMSSeekFail("x"), EAbZipException);
+  EXPECT_THROW(throw EAbUserAbort(), Exception);
+  bool user_abort_is_zip = false;
+  try {
+    throw EAbUserAbort();
+  } catch (const EAbZipException&) {
+    user_abort_is_zip = true;
+  } catch (const EAbException&) {
+  }
+  EXPECT_FALSE(user_abort_is_zip);
+}
+
+TEST(ArchiveExceptions, FormattedTextsTakeTheirArguments) {
+  EAbVMSReadFail read(512, "C:\\swap.tmp");
+  EXPECT_EQ(read.Message(), "VMS: Failed to read 512 bytes from swap file C:\\swap.tmp");
+  EXPECT_EQ(read.ErrorCode(), 204);
+  EXPECT_EQ(EAbBBSReadTooManyBytes(70000).Message(), "BBS: request to read too many bytes [70000]");
+  EXPECT_EQ(EAbVMSInvalidOrigin(7).Message(), "VMS: invalid origin 7, should be 0, 1, 2");
+  EXPECT_EQ(EAbVMSWriteFail(3, "s").Message(), "VMS: Failed to write 3 bytes to swap file s");
+  EXPECT_EQ(FormatMessageText("Compression Ratio: %2.0f%%", {}), "Compression Ratio: %2.0f%");
+}
+
+TEST(ArchiveExceptions, InflaterExceptionsStandOutsideTheFamily) {
+  EAbInflateError inflate("invalid block type");
+  EXPECT_EQ(inflate.Message(),
+            "Archive inflate error, possibly a corrupted compressed stream. (Internal cause: "
+            "invalid block type)");
+  EXPECT_EQ(EAbDeflateError("x").Message(), "Archive deflate error. (Internal cause: x)");
+  EXPECT_EQ(EAbAbortProgress().Message(), "Process aborted by user");
+  EXPECT_EQ(EAbPartSizedInflate().Message(), "");
+  bool in_family = true;
+  try {
+    throw EAbInflateError("x");
+  } catch (const EAbException&) {
+  } catch (const Exception&) {
+    in_family = false;
+  }
+  EXPECT_FALSE(in_family);
+}
+
+}  // namespace
+}  // namespace vx
