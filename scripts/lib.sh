@@ -7,12 +7,12 @@ vx_wine_up() {
   export WINEPREFIX="$build_dir/wineprefix"
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    echo "wine: creating prefix $WINEPREFIX"
-    /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1 || true
-    /usr/lib/wine/wineserver -w || true
-  fi
   /usr/lib/wine/wineserver -p
+  if [ ! -f "$WINEPREFIX/.vx-ready" ]; then
+    echo "wine: preparing prefix $WINEPREFIX"
+    /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1 || true
+    touch "$WINEPREFIX/.vx-ready"
+  fi
 }
 
 vx_wine_down() {
