@@ -1,0 +1,59 @@
+// The inflater: decodes DEFLATE (ZIP method 8) and deflate64 (method 9) data
+// from a source stream into a destination stream and returns the check value
+// of what it produced.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "platform/stream.h"
+
+namespace vx {
+
+// Options and results of one call of Inflate. The inflater works on a copy of
+// the inputs and writes back only the two results.
+struct TAbDeflateHelper {
+  // Bits of `options`.
+  static constexpr uint32_t kOptionDeflate64 = 0x10;   // 64 KiB window, codes 30/31, length 285 extended
+  static constexpr uint32_t kOptionUseAdler32 = 0x20;  // Adler-32 instead of CRC-32
+  static constexpr uint32_t kOptionTestOnly = 0x40000000;  // decode and count, write nothing
+
+  uint32_t options = 15;
+  // Compressed bytes expected, the base of input progress; -1 means the whole
+  // source stream, 0 switches progress off.
+  int64_t stream_size = 0;
+  // When positive, decoding stops once this many bytes have been produced
+  // and Inflate returns 0.
+  int64_t part_size = 0;
+  // When not empty, the source is read through TAbDfDecryptStream.
+  std::string password;
+  // The member's password check value (see TAbZipDecryptEngine).
+  uint32_t check_value = 0xFFFFFFFF;
+  // Input progress in whole percent, after each refill of the input buffer.
+  // It may raise EAbAbortProgress or EAbUserAbort to stop decoding.
+  std::function<void(int32_t percent)> OnProgress;
+  // Diagnostic only: when set, the start of inflation is recorded there.
+  std::string log_file;
+
+  // Compression settings, kept for callers that share the record with a
+  // deflater; inflating ignores them.
+  int32_t ample_length = 8;
+  int32_t chain_length = 32;
+  int32_t max_lazy_length = 16;
+  int32_t window_size = 32768;
+
+  // Results: bytes produced, and compressed bytes consumed.
+  int64_t normal_size = 0;
+  int64_t compressed_size = 0;
+};
+
+// Decodes `source` from its current position into `dest`. Returns the
+// CRC-32 (or Adler-32) of the output, or 0 when stopped by an abort from
+// OnProgress or by `part_size`; in both cases what was decoded is written.
+// Afterwards `source` is positioned just after the last compressed byte used.
+// Corrupt data raises EAbInflateError; a rejected password
+// EAbInflatePasswordError.
+uint32_t Inflate(TStream& source, TStream& dest, TAbDeflateHelper& helper);
+
+}  // namespace vx
