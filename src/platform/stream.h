@@ -46,7 +46,10 @@ class TMemoryStream : public TStream {
 
   const std::vector<uint8_t>& Bytes() const { return bytes_; }
   std::vector<uint8_t>& Bytes() { return bytes_; }
-  void Clear() { bytes_.clear(); position_ = 0; }
+  void Clear() {
+    bytes_.clear();
+    position_ = 0;
+  }
 
  private:
   std::vector<uint8_t> bytes_;

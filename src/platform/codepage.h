@@ -1,0 +1,18 @@
+// The two 8-bit code pages of a Windows system: the OEM one (names stored in
+// ZIP archives, console text; 437 here) and the ANSI one (everything else in
+// this program; 1252 here). Bytes below 128 are the same in both.
+#pragma once
+
+#include <string>
+
+namespace vx::platform {
+
+// True when the process's file functions take ANSI names (the default).
+bool FileApisAreAnsi();
+
+// Byte-for-byte conversions; a character missing from the target code page
+// becomes its closest look-alike, as Windows converts it. Any length works.
+std::string OemToAnsi(const std::string& oem);
+std::string AnsiToOem(const std::string& ansi);
+
+}  // namespace vx::platform
