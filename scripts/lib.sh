@@ -13,6 +13,9 @@ vx_wine_up() {
     /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1 || true
     touch "$WINEPREFIX/.vx-ready"
   fi
+  # Wine's own services start with the first program and inherit its output;
+  # start them here with output discarded, or ctest would wait on their pipe.
+  /usr/lib/wine/wine64 cmd /c exit >/dev/null 2>&1 </dev/null || true
 }
 
 vx_wine_down() {

@@ -28,6 +28,9 @@ bool StartProcess(const ProcessStart& start, ProcessInfo& info, uint32_t& error)
                         &startup, &created)) {
     error = ::GetLastError();
     win32::RecordError(error);
+    // Reaching the thread-local record goes through TlsGetValue, which clears
+    // the thread's last error; callers read it after us.
+    ::SetLastError(error);
     info = ProcessInfo{};
     return false;
   }

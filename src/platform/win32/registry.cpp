@@ -29,8 +29,8 @@ std::optional<RegistryKey> RegistryKey::Open(RegistryRoot root, const std::strin
     status = ::RegOpenKeyExA(root_key, relative.c_str(), 0, sam, &opened);
   }
   if (status != ERROR_SUCCESS) {
-    ::SetLastError(static_cast<DWORD>(status));
     win32::RecordError(static_cast<uint32_t>(status));
+    ::SetLastError(static_cast<DWORD>(status));  // after the record, which clears it
     return std::nullopt;
   }
   return RegistryKey(reinterpret_cast<intptr_t>(opened));
