@@ -1,0 +1,50 @@
+#include "gui/win32/application.h"
+
+#include <objbase.h>
+
+#include <exception>
+
+#include "gui/win32/main_window.h"
+#include "platform/exception.h"
+#include "setup/main_window.h"
+#include "setup/message_service.h"
+#include "setup/setup_system.h"
+#include "util/startup.h"
+
+namespace vx::gui {
+
+int RunSetup(HINSTANCE instance) {
+  // The process-wide settings come first: the windows take their fonts from them.
+  StartupSummary();
+  // The shell link objects of the installation need COM on this thread.
+  const HRESULT com = CoInitialize(nullptr);
+  int exit_code = 0;
+  try {
+    TMainWindow window(instance);
+    TMessageService messages(window);
+    TPlatformSetupSystem system;
+    TForm1 form(window, messages, system);
+
+    window.OnException = [&messages](const std::string& text) {
+      messages.Show(mkError, mbOK, kNoHelpContext, text);
+    };
+    window.OnClose = [&form] { form.Close(); };
+    window.OnClick[TMainControl::HelpBtn] = [&form] { form.HelpBtnClick(); };
+
+    try {
+      form.FormCreate();
+    } catch (const std::exception& error) {
+      window.OnException(error.what());
+    }
+    // After a fatal start-up problem the window would only flash up.
+    if (!messages.EndRequested()) window.Show();
+    exit_code = window.RunMessageLoop();
+  } catch (const std::exception& error) {
+    MessageBoxA(nullptr, error.what(), "Error", MB_OK | MB_ICONERROR);
+    exit_code = 1;
+  }
+  if (SUCCEEDED(com)) CoUninitialize();
+  return exit_code;
+}
+
+}  // namespace vx::gui

@@ -1,0 +1,202 @@
+#include "gui/win32/message_box.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace vx::gui {
+
+namespace {
+
+constexpr int kMargin = 12;
+constexpr int kIconSize = 32;
+constexpr int kButtonWidth = 75;
+constexpr int kButtonHeight = 23;
+constexpr int kButtonGap = 6;
+constexpr int kMaxTextWidth = 500;
+
+struct BoxState {
+  const TMessageBox* box;
+  const std::function<void()>* help;
+  HFONT font;
+};
+
+struct ButtonSpec {
+  int id;
+  const char* caption;
+};
+
+std::vector<ButtonSpec> ButtonsOf(TMessageButtons buttons) {
+  switch (buttons) {
+    case mbOK:
+      return {{IDOK, "OK"}};
+    case mbOKHelp:
+      return {{IDOK, "OK"}, {IDHELP, "&Help"}};
+    case mbYesNo:
+      return {{IDYES, "&Yes"}, {IDNO, "&No"}};
+  }
+  return {{IDOK, "OK"}};
+}
+
+LPCSTR IconOf(TMessageKind kind) {
+  switch (kind) {
+    case mkError:
+      return IDI_HAND;
+    case mkWarning:
+      return IDI_EXCLAMATION;
+    case mkInformation:
+      return IDI_ASTERISK;
+    case mkConfirmation:
+      return IDI_QUESTION;
+  }
+  return IDI_ASTERISK;
+}
+
+HWND AddChild(HWND dialog, const char* window_class, const char* text, DWORD style, int id,
+              int left, int top, int width, int height, HFONT font) {
+  HWND child = CreateWindowExA(
+      0, window_class, text, WS_CHILD | WS_VISIBLE | style, left, top, width, height, dialog,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
+  SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  return child;
+}
+
+void Layout(HWND dialog, const BoxState& state) {
+  const TMessageBox& box = *state.box;
+  SetWindowTextA(dialog, MessageCaption(box.Kind));
+
+  HDC dc = GetDC(dialog);
+  HGDIOBJ old_font = SelectObject(dc, state.font);
+  RECT text_rect{0, 0, kMaxTextWidth, 0};
+  DrawTextA(dc, box.Text.c_str(), static_cast<int>(box.Text.size()), &text_rect,
+            DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
+  SelectObject(dc, old_font);
+  ReleaseDC(dialog, dc);
+
+  const std::vector<ButtonSpec> buttons = ButtonsOf(box.Buttons);
+  const int buttons_width =
+      static_cast<int>(buttons.size()) * (kButtonWidth + kButtonGap) - kButtonGap;
+  const int text_left = kMargin + kIconSize + kMargin;
+  const int text_width = static_cast<int>(text_rect.right);
+  const int text_height = std::max(static_cast<int>(text_rect.bottom), kIconSize);
+  const int client_width = std::max(text_left + text_width + kMargin, buttons_width + 2 * kMargin);
+  const int buttons_top = kMargin + text_height + kMargin;
+  const int client_height = buttons_top + kButtonHeight + kMargin;
+
+  HWND icon = AddChild(dialog, "STATIC", "", SS_ICON, kMessageIconId, kMargin, kMargin, kIconSize,
+                       kIconSize, state.font);
+  SendMessageA(icon, STM_SETICON, reinterpret_cast<WPARAM>(LoadIconA(nullptr, IconOf(box.Kind))),
+               0);
+  AddChild(dialog, "STATIC", box.Text.c_str(), SS_LEFT | SS_NOPREFIX, kMessageTextId, text_left,
+           kMargin, text_width, text_height, state.font);
+  int left = (client_width - buttons_width) / 2;
+  for (size_t i = 0; i < buttons.size(); ++i) {
+    const DWORD style = WS_TABSTOP | (i == 0 ? BS_DEFPUSHBUTTON | WS_GROUP : BS_PUSHBUTTON);
+    AddChild(dialog, "BUTTON", buttons[i].caption, style, buttons[i].id, left, buttons_top,
+             kButtonWidth, kButtonHeight, state.font);
+    left += kButtonWidth + kButtonGap;
+  }
+  SendMessageA(dialog, DM_SETDEFID, static_cast<WPARAM>(buttons[0].id), 0);
+  if (box.Buttons == mbYesNo) {
+    // A question has to be answered: no closing it any other way.
+    EnableMenuItem(GetSystemMenu(dialog, FALSE), SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
+  }
+
+  RECT frame{0, 0, client_width, client_height};
+  AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrA(dialog, GWL_STYLE)), FALSE,
+                     static_cast<DWORD>(GetWindowLongPtrA(dialog, GWL_EXSTYLE)));
+  const int width = frame.right - frame.left;
+  const int height = frame.bottom - frame.top;
+  SetWindowPos(dialog, HWND_TOP, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+               (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, 0);
+  SetFocus(GetDlgItem(dialog, buttons[0].id));
+}
+
+INT_PTR CALLBACK BoxProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+  auto* state = reinterpret_cast<BoxState*>(GetWindowLongPtrA(dialog, DWLP_USER));
+  switch (message) {
+    case WM_INITDIALOG:
+      SetWindowLongPtrA(dialog, DWLP_USER, lparam);
+      Layout(dialog, *reinterpret_cast<BoxState*>(lparam));
+      return FALSE;  // the focus is set
+    case WM_COMMAND:
+      if (state == nullptr) break;
+      switch (LOWORD(wparam)) {
+        case IDOK:
+          EndDialog(dialog, mrOK);
+          return TRUE;
+        case IDYES:
+          EndDialog(dialog, mrYes);
+          return TRUE;
+        case IDNO:
+          EndDialog(dialog, mrNo);
+          return TRUE;
+        case IDCANCEL:  // Escape or the close box
+          if (state->box->Buttons != mbYesNo) EndDialog(dialog, mrOK);
+          return TRUE;
+        case IDHELP:
+          if (*state->help) (*state->help)();
+          return TRUE;
+      }
+      break;
+    case WM_HELP:  // F1
+      if (state != nullptr && state->box->Buttons == mbOKHelp && *state->help) (*state->help)();
+      return TRUE;
+  }
+  return FALSE;
+}
+
+// An empty dialog template: the controls are made in WM_INITDIALOG, once the
+// text has been measured in the message font.
+std::vector<WORD> EmptyTemplate() {
+  std::vector<WORD> words(sizeof(DLGTEMPLATE) / sizeof(WORD) + 3, 0);  // + menu, class, title
+  auto* dialog = reinterpret_cast<DLGTEMPLATE*>(words.data());
+  dialog->style = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU;
+  dialog->dwExtendedStyle = WS_EX_DLGMODALFRAME;
+  return words;
+}
+
+HFONT CreateMessageFont() {
+  NONCLIENTMETRICSA metrics{};
+  metrics.cbSize = sizeof metrics;
+  if (SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
+    return CreateFontIndirectA(&metrics.lfMessageFont);
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+const char* MessageCaption(TMessageKind kind) {
+  switch (kind) {
+    case mkError:
+      return "Error";
+    case mkWarning:
+      return "Warning";
+    case mkInformation:
+      return "Information";
+    case mkConfirmation:
+      return "Confirm";
+  }
+  return "";
+}
+
+TModalResult ShowModalMessageBox(HWND owner, const TMessageBox& box,
+                                 const std::function<void()>& help) {
+  HFONT font = CreateMessageFont();
+  BoxState state{&box, &help,
+                 font != nullptr ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT))};
+  std::vector<WORD> dialog_template = EmptyTemplate();
+  const INT_PTR result = DialogBoxIndirectParamA(
+      GetModuleHandleA(nullptr), reinterpret_cast<LPCDLGTEMPLATEA>(dialog_template.data()), owner,
+      BoxProc, reinterpret_cast<LPARAM>(&state));
+  if (font != nullptr) DeleteObject(font);
+  switch (result) {
+    case mrOK:
+    case mrYes:
+    case mrNo:
+      return static_cast<TModalResult>(result);
+  }
+  return mrNone;
+}
+
+}  // namespace vx::gui

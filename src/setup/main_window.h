@@ -1,0 +1,90 @@
+// The main window's logic: start-up, the settings file, the two information
+// labels and the fatal-error routine. It talks to the window through
+// TMainWindowView, to the user through TMessageService and to the machine
+// through TSetupSystem, so all of it runs in tests without Windows.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "setup/color.h"
+#include "setup/gauge_model.h"
+#include "setup/install_options.h"
+#include "setup/message_service.h"
+#include "setup/setup_system.h"
+
+namespace vx {
+
+// The main window's controls, named as in the window's design.
+enum class TMainControl : int32_t {
+  Memo1,
+  InstDirLabel,
+  ChangeDirBtn,
+  SpaceNeededLabel,
+  InstallBtn,
+  Gauge1,
+  QuitBtn,
+  Button1,
+  HelpBtn,
+};
+
+class TMainWindowView {
+ public:
+  virtual ~TMainWindowView() = default;
+  // The window's font face; its controls use the window's font.
+  virtual void SetFontName(const std::string& name) = 0;
+  // Window caption and application (task bar) title.
+  virtual void SetTitle(const std::string& title) = 0;
+  // The whole text of Memo1, lines separated by CR LF.
+  virtual void SetMemoText(const std::string& text) = 0;
+  virtual void SetCaption(TMainControl control, const std::string& text) = 0;
+  virtual void SetVisible(TMainControl control, bool visible) = 0;
+  // Font sizes in points.
+  virtual int32_t FontSize(TMainControl control) = 0;
+  virtual void SetFontSize(TMainControl control, int32_t points) = 0;
+  virtual void SetFontColor(TMainControl control, TColor color) = 0;
+  virtual TGauge& Gauge1() = 0;
+};
+
+// Free mebibytes on drive `drive` (a letter in either case; a blank means the
+// current drive), rounded to the nearest; -1 when they cannot be measured.
+int32_t DiskFreeMB(TSetupSystem& system, char drive);
+
+class TForm1 {
+ public:
+  TForm1(TMainWindowView& view, TMessageService& messages, TSetupSystem& system)
+      : view_(view), messages_(messages), system_(system) {}
+  TForm1(const TForm1&) = delete;
+  TForm1& operator=(const TForm1&) = delete;
+
+  TInstallOptions InstallOptions;
+
+  // The start-up sequence, run once when the window has been created.
+  void FormCreate();
+  // Fills InstallOptions from the settings file and checks the files beside
+  // the program.
+  void ReadSettings();
+  // Reports an unrecoverable problem and asks the program to end.
+  void FatalError(const std::string& problem);
+  // Measures the free space and refreshes both information labels.
+  void ShowSpaceInfo();
+  // Ends the program by the end request, like FatalError without a message.
+  void Close() { messages_.RequestEnd(); }
+
+  void HelpBtnClick();
+
+  // The application's help file (beside the program, extension ".chm").
+  const std::string& HelpFile() const { return help_file_; }
+  // The settings file (beside the program, extension ".INI").
+  const std::string& SettingsFile() const { return settings_file_; }
+
+ private:
+  TMainWindowView& view_;
+  TMessageService& messages_;
+  TSetupSystem& system_;
+  std::string exe_path_;
+  std::string help_file_;
+  std::string settings_file_;
+};
+
+}  // namespace vx

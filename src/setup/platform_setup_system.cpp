@@ -1,0 +1,49 @@
+#include "platform/drives.h"
+#include "platform/files.h"
+#include "platform/profile.h"
+#include "platform/system.h"
+#include "setup/setup_system.h"
+
+namespace vx {
+
+std::string TPlatformSetupSystem::ProgramFileName() {
+  return platform::ProgramFileName();
+}
+
+std::string TPlatformSetupSystem::MenuFontName() {
+  return platform::MenuFontFaceName();
+}
+
+bool TPlatformSetupSystem::FileExists(const std::string& path) {
+  return platform::FileExists(path);
+}
+
+bool TPlatformSetupSystem::DirectoryExists(const std::string& path) {
+  return platform::DirectoryExists(path);
+}
+
+bool TPlatformSetupSystem::SetCurrentDirectory(const std::string& path) {
+  return platform::SetCurrentDirectory(path);
+}
+
+std::string TPlatformSetupSystem::ReadProfileString(const std::string& section,
+                                                    const std::string& key,
+                                                    const std::string& default_value,
+                                                    const std::string& file) {
+  return platform::GetPrivateProfileString(section, key, default_value, file);
+}
+
+bool TPlatformSetupSystem::DiskFreeBytes(const std::string& root, int64_t& free_bytes) {
+  platform::CriticalErrorsSuppressed quiet;
+  int64_t total_bytes = 0;
+  return platform::GetDiskFreeSpace(root, free_bytes, total_bytes);
+}
+
+std::string TPlatformSetupSystem::ReadFile(const std::string& path) {
+  auto file = platform::TFileStream::OpenRead(path);
+  std::string bytes(static_cast<size_t>(file->Size()), '\0');
+  file->ReadBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+  return bytes;
+}
+
+}  // namespace vx

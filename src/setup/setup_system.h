@@ -1,0 +1,46 @@
+// What the setup's main window needs of the operating system, behind one
+// interface so its rules can be tested against a scripted machine.
+// TPlatformSetupSystem answers from the platform layer.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace vx {
+
+class TSetupSystem {
+ public:
+  virtual ~TSetupSystem() = default;
+
+  // Full path of the running executable.
+  virtual std::string ProgramFileName() = 0;
+  // Face name of the system's menu font; "" when unknown.
+  virtual std::string MenuFontName() = 0;
+  virtual bool FileExists(const std::string& path) = 0;
+  virtual bool DirectoryExists(const std::string& path) = 0;
+  virtual bool SetCurrentDirectory(const std::string& path) = 0;
+  // A value of a profile (.INI) file, read as Windows reads it.
+  virtual std::string ReadProfileString(const std::string& section, const std::string& key,
+                                        const std::string& default_value,
+                                        const std::string& file) = 0;
+  // Bytes available to the user on the drive of `root` ("C:\"; "" for the
+  // current drive); false when they cannot be measured.
+  virtual bool DiskFreeBytes(const std::string& root, int64_t& free_bytes) = 0;
+  // The whole file; raises vx::Exception with the system's text on failure.
+  virtual std::string ReadFile(const std::string& path) = 0;
+};
+
+class TPlatformSetupSystem : public TSetupSystem {
+ public:
+  std::string ProgramFileName() override;
+  std::string MenuFontName() override;
+  bool FileExists(const std::string& path) override;
+  bool DirectoryExists(const std::string& path) override;
+  bool SetCurrentDirectory(const std::string& path) override;
+  std::string ReadProfileString(const std::string& section, const std::string& key,
+                                const std::string& default_value, const std::string& file) override;
+  bool DiskFreeBytes(const std::string& root, int64_t& free_bytes) override;
+  std::string ReadFile(const std::string& path) override;
+};
+
+}  // namespace vx

@@ -1,0 +1,63 @@
+// Drives a running setup.exe from outside, as a user would: finds its
+// windows, reads their texts, presses their buttons and takes screenshots.
+// Every wait has a deadline, so a test that goes wrong fails instead of
+// hanging.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vx::e2e {
+
+// Milliseconds the tests wait for a window to appear or a process to end.
+constexpr DWORD kWindowDeadline = 30000;
+constexpr DWORD kExitDeadline = 20000;
+
+class SetupProcess {
+ public:
+  SetupProcess() = default;
+  SetupProcess(const SetupProcess&) = delete;
+  SetupProcess& operator=(const SetupProcess&) = delete;
+  // Ends the program if it still runs.
+  ~SetupProcess();
+
+  // Starts `exe` with `directory` as its working directory.
+  bool Start(const std::string& exe, const std::string& directory);
+  DWORD Id() const { return info_.dwProcessId; }
+  // True when the program ended within `deadline` ms; its exit code in `code`.
+  bool WaitForExit(DWORD deadline, DWORD& code);
+
+ private:
+  PROCESS_INFORMATION info_{};
+};
+
+// The visible top-level windows of a process.
+std::vector<HWND> VisibleWindowsOf(DWORD process_id);
+// Waits for a visible top-level window of the process with that window
+// class; nullptr when none appeared within `deadline` ms.
+HWND WaitForWindow(DWORD process_id, const std::string& window_class, DWORD deadline);
+
+std::string ClassOf(HWND window);
+// The text of a window of any process (WM_GETTEXT with a timeout).
+std::string TextOf(HWND window);
+// A child's bounds in its parent's client coordinates.
+RECT BoundsInParent(HWND child);
+RECT ClientRectOf(HWND window);
+
+// Presses a push button of another process and lets its handler run.
+void Click(HWND button);
+
+// Copies the window's screen area into `rgb` (top row first, 3 bytes per
+// pixel); false when the screen cannot be read.
+bool Capture(HWND window, int32_t& width, int32_t& height, std::vector<uint8_t>& rgb);
+// Captures the window and saves it as `<dir>\<name>.png`; returns the path
+// or "" on failure.
+std::string SaveScreenshot(HWND window, const std::string& dir, const std::string& name);
+
+// Reads a whole file; "" when it cannot.
+std::string ReadWholeFile(const std::string& path);
+
+}  // namespace vx::e2e

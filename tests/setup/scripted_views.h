@@ -1,0 +1,120 @@
+// Scripted stand-ins for the windows and the machine, for the setup's
+// controller tests: they record what the controller shows and answer from
+// what the test has laid out.
+#pragma once
+
+#include <deque>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "setup/main_window.h"
+#include "setup/message_service.h"
+#include "setup/setup_system.h"
+
+namespace vx::test {
+
+// Every box is answered with OK (or Yes) unless the script says otherwise; a
+// scripted answer may press Help first.
+class ScriptedMessageView : public TMessageView {
+ public:
+  struct Answer {
+    int help_presses = 0;
+    TModalResult result = mrOK;
+  };
+  std::deque<Answer> script;
+  std::vector<TMessageBox> shown;  // every box that reached the screen
+  int end_requests = 0;
+
+  TModalResult ShowMessageBox(const TMessageBox& box, const std::function<void()>& help) override {
+    shown.push_back(box);
+    Answer answer;
+    if (!script.empty()) {
+      answer = script.front();
+      script.pop_front();
+    } else if (box.Buttons == mbYesNo) {
+      answer.result = mrYes;
+    }
+    for (int i = 0; i < answer.help_presses; ++i) help();
+    return answer.result;
+  }
+  void PostEndRequest() override { ++end_requests; }
+};
+
+class ScriptedMainView : public TMainWindowView {
+ public:
+  std::string font_name = "MS Sans Serif";
+  std::string title;
+  std::string memo = "Memo1";
+  std::map<TMainControl, std::string> captions;
+  std::map<TMainControl, bool> visible;
+  std::map<TMainControl, int32_t> font_sizes;
+  std::map<TMainControl, TColor> font_colors;
+  TGauge gauge;
+
+  ScriptedMainView() {
+    captions[TMainControl::InstDirLabel] = "InstDirLabel";
+    captions[TMainControl::SpaceNeededLabel] = "SpaceNeededLabel";
+    font_sizes[TMainControl::InstDirLabel] = 10;
+    font_sizes[TMainControl::SpaceNeededLabel] = 10;
+  }
+  void SetFontName(const std::string& name) override { font_name = name; }
+  void SetTitle(const std::string& text) override { title = text; }
+  void SetMemoText(const std::string& text) override { memo = text; }
+  void SetCaption(TMainControl control, const std::string& text) override {
+    captions[control] = text;
+  }
+  void SetVisible(TMainControl control, bool shown) override { visible[control] = shown; }
+  int32_t FontSize(TMainControl control) override { return font_sizes[control]; }
+  void SetFontSize(TMainControl control, int32_t points) override { font_sizes[control] = points; }
+  void SetFontColor(TMainControl control, TColor color) override { font_colors[control] = color; }
+  TGauge& Gauge1() override { return gauge; }
+};
+
+// A machine with a few files. Settings are looked up by exact section and
+// key name in the profile file whose path is given.
+class ScriptedSystem : public TSetupSystem {
+ public:
+  std::string program = "D:\\SETUP.EXE";
+  std::string menu_font = "Tahoma";
+  std::map<std::string, std::string> files;  // path -> contents
+  std::set<std::string> directories{"C:\\", "D:\\"};
+  std::map<std::string, std::map<std::string, std::string>> profiles;  // file -> key -> value
+  std::map<std::string, int64_t> free_bytes;                           // root -> bytes
+  std::vector<std::string> current_directories;                        // every change, in order
+  std::vector<std::string> free_space_queries;
+  std::set<std::string> unreadable;
+
+  std::string ProgramFileName() override { return program; }
+  std::string MenuFontName() override { return menu_font; }
+  bool FileExists(const std::string& path) override { return files.count(path) != 0; }
+  bool DirectoryExists(const std::string& path) override { return directories.count(path) != 0; }
+  bool SetCurrentDirectory(const std::string& path) override {
+    if (!DirectoryExists(path)) return false;
+    current_directories.push_back(path);
+    return true;
+  }
+  std::string ReadProfileString(const std::string& section, const std::string& key,
+                                const std::string& default_value,
+                                const std::string& file) override {
+    if (section != "Settings" || !FileExists(file)) return default_value;
+    auto values = profiles.find(file);
+    if (values == profiles.end()) return default_value;
+    auto value = values->second.find(key);
+    return value == values->second.end() ? default_value : value->second;
+  }
+  bool DiskFreeBytes(const std::string& root, int64_t& bytes) override {
+    free_space_queries.push_back(root);
+    auto found = free_bytes.find(root);
+    if (found == free_bytes.end()) return false;
+    bytes = found->second;
+    return true;
+  }
+  std::string ReadFile(const std::string& path) override {
+    if (unreadable.count(path) != 0) throw Exception("The process cannot access the file");
+    return files.at(path);
+  }
+};
+
+}  // namespace vx::test
