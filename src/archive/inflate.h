@@ -15,8 +15,9 @@ namespace vx {
 // the inputs and writes back only the two results.
 struct TAbDeflateHelper {
   // Bits of `options`.
-  static constexpr uint32_t kOptionDeflate64 = 0x10;   // 64 KiB window, codes 30/31, length 285 extended
-  static constexpr uint32_t kOptionUseAdler32 = 0x20;  // Adler-32 instead of CRC-32
+  static constexpr uint32_t kOptionDeflate64 =
+      0x10;  // 64 KiB window, codes 30/31, length 285 extended
+  static constexpr uint32_t kOptionUseAdler32 = 0x20;      // Adler-32 instead of CRC-32
   static constexpr uint32_t kOptionTestOnly = 0x40000000;  // decode and count, write nothing
 
   uint32_t options = 15;

@@ -13,14 +13,14 @@ namespace vx {
 
 // One legacy member to decode: what the archive directory knows about it.
 struct TAbLegacyRequest {
-  uint16_t method = 0;               // 1 shrunk, 2-5 reduced (factor method-1), 6 imploded
-  uint32_t compressed_size = 0;      // includes the 12-byte encryption header when encrypted
+  uint16_t method = 0;           // 1 shrunk, 2-5 reduced (factor method-1), 6 imploded
+  uint32_t compressed_size = 0;  // includes the 12-byte encryption header when encrypted
   uint32_t uncompressed_size = 0;
-  uint32_t dictionary_size = 4096;   // implode: 4096 or 8192 (general flag bit 1)
-  int32_t shannon_fano_trees = 2;    // implode: 2 or 3 (general flag bit 2)
+  uint32_t dictionary_size = 4096;  // implode: 4096 or 8192 (general flag bit 1)
+  int32_t shannon_fano_trees = 2;   // implode: 2 or 3 (general flag bit 2)
   bool encrypted = false;
-  uint32_t check_value = 0;          // password check value: its top byte is compared
-  std::string password;              // in/out: the password that was accepted
+  uint32_t check_value = 0;  // password check value: its top byte is compared
+  std::string password;      // in/out: the password that was accepted
   int32_t password_retries = 3;
   // Item progress: called with each new whole percentage; set abort to stop (EAbUserAbort).
   std::function<void(int32_t percent, bool& abort)> OnProgress;
