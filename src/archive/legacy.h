@@ -30,8 +30,11 @@ struct TAbLegacyRequest {
 
 // Decodes from the archive stream (positioned at the member data) into output;
 // returns the CRC-32 of the bytes written. Raises EAbZipInvalidMethod for a
-// method outside 1-6, EAbZipInvalidPassword, EAbReadError, EAbUserAbort, and
-// EAbException for a corrupt code description.
+// method outside 1-6 (before any password is asked for), EAbZipInvalidPassword,
+// EAbReadError when the archive ends inside the member, EAbUserAbort,
+// EAbImplodeTreeError (code 23) for an impossible implode code description,
+// and the output's or the window's errors (EAbException, codes 81 and 82).
+// Damaged data otherwise just ends the member early: the CRC tells.
 uint32_t LegacyItem(TStream& archive, TStream& output, TAbLegacyRequest& request);
 
 }  // namespace vx

@@ -1,0 +1,301 @@
+// Extraction of one ZIP member: the output path and file, the local header,
+// the decoder by method with its password loop, and the CRC-32 check.
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "archive/crc32.h"
+#include "archive/errors.h"
+#include "archive/inflate.h"
+#include "archive/legacy.h"
+#include "archive/name_rules.h"
+#include "archive/zip_archive.h"
+#include "archive/zip_crypto.h"
+#include "platform/files.h"
+
+namespace vx {
+
+namespace {
+
+// Stored members are copied in blocks this large; progress is still judged
+// every 1 KiB, as if the copy went 1 KiB at a time.
+constexpr int64_t kCopyBlockSize = 256 * 1024;
+constexpr int64_t kProgressStep = 1024;
+
+// The attribute bits a member may carry onto its file. The high half of a
+// member's external attributes holds a Unix mode when a Unix tool made the
+// archive, and those bits mean unrelated things (reparse points, sparse,
+// offline...) to Windows; directory and device bits never fit a file.
+constexpr uint32_t kSettableAttributes = platform::kAttrReadOnly | platform::kAttrHidden |
+                                         platform::kAttrSystem | platform::kAttrArchive |
+                                         0x2000 /* not content indexed */;
+
+bool IsSeparator(char c) {
+  return c == '\\' || c == '/';
+}
+
+// round(done * 100 / total), ties to even, without floating point.
+uint8_t RoundedPercent(uint64_t done, uint64_t total) {
+  const uint64_t scaled = done * 100;
+  uint64_t quotient = scaled / total;
+  const uint64_t twice_remainder = (scaled % total) * 2;
+  if (twice_remainder > total || (twice_remainder == total && (quotient & 1) != 0)) ++quotient;
+  return static_cast<uint8_t>(std::min<uint64_t>(quotient, 100));
+}
+
+// Creates every missing directory of `directory`, from the first level below
+// its root (drive, or server and share) down.
+void ForceDirectories(const std::string& directory) {
+  const size_t root = PathRootLength(directory);
+  for (size_t i = root; i <= directory.size(); ++i) {
+    if (i < directory.size() && !IsSeparator(directory[i])) continue;
+    if (i == root || IsSeparator(directory[i - 1])) continue;
+    const std::string level = directory.substr(0, i);
+    if (platform::DirectoryExists(level)) continue;
+    if (!platform::CreateDirectory(level) && !platform::DirectoryExists(level)) {
+      const uint32_t error = platform::LastError();
+      throw EInOutError(
+          "Cannot create directory " + level + " (system error " + std::to_string(error) + ")",
+          error);
+    }
+  }
+}
+
+}  // namespace
+
+void TAbZipArchive::ExtractItemAt(TAbArchiveItem& item, const std::string& name) {
+  UnzipToFile(static_cast<TAbZipItem&>(item), name);
+}
+
+void TAbZipArchive::ExtractItemToStream(TAbArchiveItem& item, TStream& stream) {
+  UnzipToStream(static_cast<TAbZipItem&>(item), &stream);
+}
+
+void TAbZipArchive::TestItem(TAbArchiveItem& item) {
+  TDiscardStream discard;
+  UnzipToStream(static_cast<TAbZipItem&>(item), &discard);
+}
+
+void TAbZipArchive::UnzipToFile(TAbZipItem& item, const std::string& name) {
+  // Hostile names cannot leave the base directory; a name with nothing left
+  // to write (a directory entry, "..") is skipped.
+  const std::string relative = SafeRelativePath(name, ExtractOptions().Contains(eoRestorePath));
+  if (relative.empty()) return;
+  std::string path = JoinPath(BaseDirectory(), relative);
+
+  const std::string directory = ExtractFileDir(path);
+  if (!directory.empty() && !platform::DirectoryExists(directory)) {
+    if (!ExtractOptions().Contains(eoCreateDirs)) throw EAbNoSuchDirectory();
+    ForceDirectories(directory);
+  }
+
+  if (platform::FileExists(path)) {
+    bool confirm = true;
+    std::string chosen = path;
+    if (OnConfirmOverwrite) OnConfirmOverwrite(chosen, confirm);
+    if (!confirm) return;
+    path = chosen;
+  }
+
+  std::unique_ptr<platform::TFileStream> file;
+  try {
+    file = platform::TFileStream::CreateAlways(path);
+  } catch (const EFileError& error) {
+    throw EFCreateError("Cannot create file " + path + ". " + error.Message(), error.ErrorCode());
+  }
+
+  try {
+    UnzipToStream(item, file.get());
+    file->SetDosDateTime(item.LastModFileDate(), item.LastModFileTime());
+    const uint32_t attributes = item.ExternalFileAttributes() & kSettableAttributes;
+    platform::SetFileAttributes(path, attributes != 0 ? attributes : platform::kAttrNormal);
+    file.reset();
+  } catch (...) {
+    try {
+      throw;
+    } catch (const EAbUserAbort&) {
+      SetStatus(asInvalid);
+    } catch (...) {
+    }
+    file.reset();
+    if (platform::FileExists(path)) {
+      platform::SetFileAttributes(path, platform::kAttrNormal);
+      platform::DeleteFile(path);
+    }
+    throw;
+  }
+}
+
+void TAbZipArchive::UnzipToStream(TAbZipItem& item, TStream* stream) {
+  if (stream == nullptr) throw EAbBadStream();
+  if (static_cast<uint8_t>(item.VersionNeededToExtract()) > kHighestVersionNeeded) {
+    throw EAbZipVersion();
+  }
+  if (spanned_ && item.DiskNumberStart() != current_disk_) SwitchToDisk(item.DiskNumberStart());
+
+  TAbZipLocalFileHeader local;
+  const uint32_t check_value = ReadLocalHeader(item, local);
+
+  uint32_t crc;
+  switch (local.CompressionMethod()) {
+    case 0:
+      crc = StoreItem(item, *stream, check_value);
+      break;
+    case 8:
+    case 9:
+      crc = InflateItem(item, *stream, check_value, local.CompressionMethod() == 9);
+      break;
+    default:
+      crc = LegacyDecode(item, local.CompressionMethod(), *stream, check_value);
+      break;
+  }
+
+  if (crc != check_value && crc != item.CRC32()) {
+    if (!HasItemFailureHandler()) throw EAbZipBadCRC();
+    ReportItemFailure(item, ecArchive, EAbZipBadCRC::kCode, MessageTextOf(EAbZipBadCRC::kCode));
+  }
+}
+
+uint32_t TAbZipArchive::ReadLocalHeader(TAbZipItem& item, TAbZipLocalFileHeader& local) {
+  stream_->Seek(item.RelativeOffset(), soBeginning);
+  try {
+    local.LoadFromStream(*stream_);
+  } catch (const EFileError&) {
+    throw;
+  } catch (const EStreamError&) {
+    throw EAbReadError();
+  }
+  // With a data descriptor the CRC was not known when the header was
+  // written, so the encryption header is checked against the time instead.
+  return local.HasDataDescriptor() ? static_cast<uint32_t>(local.last_mod_file_time) << 16
+                                   : item.CRC32();
+}
+
+void TAbZipArchive::EnsurePassword(int32_t& requests) {
+  if (!Password().empty()) return;
+  RequestPassword();
+  ++requests;
+  if (Password().empty()) throw EAbZipInvalidPassword();
+}
+
+uint32_t TAbZipArchive::StoreItem(TAbZipItem& item, TStream& output, uint32_t check_value) {
+  TStream* source = stream_.get();
+  std::unique_ptr<TAbDfDecryptStream> decrypt;
+  if (item.IsEncrypted()) {
+    int32_t requests = 0;
+    EnsurePassword(requests);
+    const int64_t header_start = stream_->Position();
+    decrypt = std::make_unique<TAbDfDecryptStream>(*stream_, check_value, Password());
+    while (!decrypt->IsValid()) {
+      if (requests >= PasswordRetries()) throw EAbZipInvalidPassword();
+      ++requests;
+      if (RequestPassword().empty()) throw EAbUserAbort();
+      stream_->Seek(header_start, soBeginning);
+      decrypt = std::make_unique<TAbDfDecryptStream>(*stream_, check_value, Password());
+    }
+    source = decrypt.get();
+  }
+
+  const uint64_t total = item.StoredUncompressedSize();
+  uint64_t remaining = total;
+  uint64_t done = 0;
+  uint8_t last_percent = 0;
+  bool abort = false;
+  uint32_t crc = 0;
+  std::vector<uint8_t> block(static_cast<size_t>(std::min<uint64_t>(remaining, kCopyBlockSize)));
+  while (remaining > 0 && !abort) {
+    const int64_t wanted = static_cast<int64_t>(std::min<uint64_t>(remaining, block.size()));
+    const int64_t got = source->Read(block.data(), wanted);
+    if (got <= 0) break;
+    int64_t used = 0;
+    while (used < got && !abort) {
+      const int64_t step = std::min(kProgressStep, got - used);
+      used += step;
+      done += static_cast<uint64_t>(step);
+      const uint8_t percent = RoundedPercent(done, total);
+      if (percent != last_percent) {
+        last_percent = percent;
+        abort = DoItemProgress(item, percent);
+      }
+    }
+    remaining -= static_cast<uint64_t>(used);
+    crc = Crc32Update(crc, block.data(), static_cast<size_t>(used));
+    output.WriteBuffer(block.data(), used);
+  }
+  if (last_percent < 100 && DoItemProgress(item, 100)) abort = true;
+  if (abort) throw EAbUserAbort();
+  return crc;
+}
+
+uint32_t TAbZipArchive::InflateItem(TAbZipItem& item, TStream& output, uint32_t check_value,
+                                    bool deflate64) {
+  TAbDeflateHelper helper;
+  if (deflate64) helper.options |= TAbDeflateHelper::kOptionDeflate64;
+  if (dynamic_cast<TDiscardStream*>(&output) != nullptr) {
+    helper.options |= TAbDeflateHelper::kOptionTestOnly;
+  }
+  helper.stream_size = item.StoredCompressedSize();
+  // An abort answered here stops the inflater, which then returns 0. That is
+  // turned into the user abort it is rather than left to look like a CRC
+  // failure of a truncated file.
+  bool aborted = false;
+  helper.OnProgress = [&](int32_t percent) {
+    if (DoItemProgress(item, static_cast<uint8_t>(std::clamp(percent, 0, 100)))) {
+      aborted = true;
+      throw EAbAbortProgress();
+    }
+  };
+
+  uint32_t crc = 0;
+  if (!item.IsEncrypted()) {
+    crc = Inflate(*stream_, output, helper);
+  } else {
+    int32_t requests = 0;
+    EnsurePassword(requests);
+    const int64_t header_start = stream_->Position();
+    for (;;) {
+      helper.password = Password();
+      helper.check_value = check_value;
+      try {
+        crc = Inflate(*stream_, output, helper);
+        break;
+      } catch (const EAbInflatePasswordError&) {
+        // Each answer is tried before the retries count as spent.
+        if (requests >= PasswordRetries()) throw EAbZipInvalidPassword();
+        ++requests;
+        if (RequestPassword().empty()) throw EAbUserAbort();
+        stream_->Seek(header_start, soBeginning);
+      }
+    }
+  }
+  if (aborted) throw EAbUserAbort();
+  return crc;
+}
+
+uint32_t TAbZipArchive::LegacyDecode(TAbZipItem& item, uint8_t method, TStream& output,
+                                     uint32_t check_value) {
+  TAbLegacyRequest request;
+  request.method = method;
+  request.compressed_size = item.StoredCompressedSize();
+  request.uncompressed_size = item.StoredUncompressedSize();
+  request.dictionary_size = (item.GeneralPurposeBitFlag() & 0x0002) != 0 ? 8192 : 4096;
+  request.shannon_fano_trees = (item.GeneralPurposeBitFlag() & 0x0004) != 0 ? 3 : 2;
+  request.encrypted = item.IsEncrypted();
+  request.check_value = check_value;
+  request.password = Password();
+  request.password_retries = PasswordRetries();
+  request.OnProgress = [&](int32_t percent, bool& abort) {
+    abort = DoItemProgress(item, static_cast<uint8_t>(std::clamp(percent, 0, 100)));
+  };
+  // Without a handler the decoder tries the same password again.
+  request.OnNeedPassword = [this](std::string& password) {
+    std::string answer = password;
+    if (!OnNeedPassword || !OnNeedPassword(answer)) return false;
+    password = answer;
+    SetPassword(answer);
+    return true;
+  };
+  return LegacyItem(*stream_, output, request);
+}
+
+}  // namespace vx

@@ -1,0 +1,279 @@
+// Opening archives: finding the end record, reading the central directory,
+// the archive type, and what hostile directories must not do.
+#include <gtest/gtest.h>
+
+#include "archive/errors.h"
+#include "archive/unzipper.h"
+#include "archive/zip_archive.h"
+#include "archive/zip_test_support.h"
+#include "support/test_support.h"
+
+namespace vx {
+namespace {
+
+using test::BuildZip;
+using test::TestMember;
+using test::ZipLayout;
+
+std::vector<TestMember> TwoMembers() {
+  return {{.name = "a.txt", .data = "alpha"}, {.name = "docs/b.txt", .data = "beta"}};
+}
+
+// Loads an archive held in memory; the stream must outlive the archive.
+struct MemoryArchive {
+  explicit MemoryArchive(std::vector<uint8_t> bytes)
+      : stream(std::move(bytes)), archive(stream, "memory.zip") {}
+  TMemoryStream stream;
+  TAbZipArchive archive;
+};
+
+TEST(CentralDirectoryTail, FoundForEveryCommentLength) {
+  // Lengths around the first window (512 bytes) and up to the largest.
+  std::vector<size_t> lengths = {0, 1, 21, 22, 23, 489, 490, 491, 511, 512, 513, 1000, 1534, 65535};
+  for (size_t length : lengths) {
+    std::vector<uint8_t> bytes = BuildZip(TwoMembers(), {.comment = std::string(length, 'c')});
+    TMemoryStream stream(bytes);
+    const int64_t expected = static_cast<int64_t>(bytes.size() - 22 - length);
+    EXPECT_EQ(FindCentralDirectoryTail(stream), expected) << "comment length " << length;
+    EXPECT_EQ(stream.Position(), expected);
+  }
+}
+
+TEST(CentralDirectoryTail, SkipsASignatureInTheCommentWhoseLengthDoesNotFit) {
+  // A record signature near the end of the comment announcing a comment far
+  // longer than the bytes left after it.
+  std::string comment = std::string(100, 'x') + "PK\x05\x06" + std::string(16, '\0') + "\xFF\x7F";
+  std::vector<uint8_t> bytes = BuildZip(TwoMembers(), {.comment = comment});
+  TMemoryStream stream(bytes);
+  EXPECT_EQ(FindCentralDirectoryTail(stream),
+            static_cast<int64_t>(bytes.size() - 22 - comment.size()));
+
+  MemoryArchive loaded(bytes);
+  loaded.archive.Load();
+  ASSERT_EQ(loaded.archive.Count(), 2);
+  EXPECT_EQ(loaded.archive.Footer().zip_file_comment, comment);
+}
+
+TEST(CentralDirectoryTail, AbsentInShortOrForeignData) {
+  for (size_t size = 0; size <= 21; ++size) {
+    TMemoryStream stream(std::vector<uint8_t>(size, 'x'));
+    stream.Seek(static_cast<int64_t>(size / 2), soBeginning);
+    EXPECT_EQ(FindCentralDirectoryTail(stream), -1);
+    EXPECT_EQ(stream.Position(), static_cast<int64_t>(size / 2));  // left where it was
+  }
+  TMemoryStream big(std::vector<uint8_t>(300000, 'y'));
+  EXPECT_EQ(FindCentralDirectoryTail(big), -1);
+}
+
+TEST(LoadArchive, EmptyAndShortFiles) {
+  MemoryArchive empty(std::vector<uint8_t>{});
+  EXPECT_NO_THROW(empty.archive.Load());
+  EXPECT_EQ(empty.archive.Count(), 0);
+  EXPECT_EQ(empty.archive.Status(), asIdle);
+
+  for (size_t size = 1; size <= 21; ++size) {
+    MemoryArchive junk(std::vector<uint8_t>(size, 'J'));
+    EXPECT_THROW(junk.archive.Load(), EAbZipInvalid) << size;
+    EXPECT_EQ(junk.archive.Status(), asInvalid);
+  }
+  // "PK" without an end record is the first part of a spanned set, which a
+  // stream in memory cannot continue.
+  std::vector<uint8_t> first_part = {'P', 'K', 7, 8, 1, 2, 3};
+  MemoryArchive spanned(first_part);
+  EXPECT_THROW(spanned.archive.Load(), EAbZipBadSpanStream);
+}
+
+TEST(LoadArchive, ItemsAndTheirAccessors) {
+  std::vector<TestMember> members = {
+      {.name = "docs/", .data = ""},
+      {.name = "docs/readme.txt", .data = "hello", .method = 8, .external_attributes = 0x21},
+      {.name = "x.bin", .data = std::string(3000, 'x'), .extra_flags = 0x0006, .dos_date = 0x5A21},
+  };
+  MemoryArchive loaded(BuildZip(members));
+  loaded.archive.Load();
+  ASSERT_EQ(loaded.archive.Count(), 3);
+
+  TAbZipItem& dir = loaded.archive.ZipItems(0);
+  EXPECT_EQ(dir.FileName(), "docs/");
+  EXPECT_EQ(dir.DiskFileName(), "docs\\");
+  EXPECT_EQ(dir.UncompressedSize(), 0);
+
+  TAbZipItem& readme = loaded.archive.ZipItems(1);
+  EXPECT_EQ(readme.StoredName(), "docs/readme.txt");
+  EXPECT_EQ(readme.DiskFileName(), "docs\\readme.txt");
+  EXPECT_EQ(readme.CompressionMethod(), 8);
+  EXPECT_EQ(readme.UncompressedSize(), 5);
+  EXPECT_EQ(readme.CRC32(), test::CrcOf("hello"));
+  EXPECT_EQ(readme.ExternalFileAttributes(), 0x21u);
+  EXPECT_FALSE(readme.IsEncrypted());
+  EXPECT_EQ(readme.DictionarySize(), 0u);  // not imploded
+
+  TAbZipItem& bin = loaded.archive.ZipItems(2);
+  EXPECT_EQ(bin.LastModFileDate(), 0x5A21);
+  EXPECT_EQ(bin.GeneralPurposeBitFlag(), 0x0006);
+  EXPECT_GT(bin.RelativeOffset(), readme.RelativeOffset());
+
+  EXPECT_EQ(loaded.archive.FindItem("DOCS/README.TXT"), 1);
+  EXPECT_EQ(loaded.archive.FindItem("missing"), -1);
+}
+
+TEST(LoadArchive, ImplodeParametersComeFromTheFlag) {
+  TAbZipDirectoryFileHeader header;
+  header.compression_method = 6;
+  header.general_purpose_bit_flag = 0x0002;
+  EXPECT_EQ(header.DictionarySize(), 8192u);
+  EXPECT_EQ(header.ShannonFanoTreeCount(), 2);
+  header.general_purpose_bit_flag = 0x0004;
+  EXPECT_EQ(header.DictionarySize(), 4096u);
+  EXPECT_EQ(header.ShannonFanoTreeCount(), 3);
+  header.compression_method = 0x0106;  // only the low byte names the method
+  EXPECT_EQ(header.CompressionMethod(), 6);
+}
+
+TEST(LoadArchive, ProgressCountsEntriesAndEndsAt100) {
+  std::vector<TestMember> members;
+  for (int i = 0; i < 250; ++i) members.push_back({.name = "f" + std::to_string(i), .data = "x"});
+  MemoryArchive loaded(BuildZip(members));
+  std::vector<int> progress;
+  loaded.archive.OnArchiveProgress = [&](uint8_t value, bool&) { progress.push_back(value); };
+  loaded.archive.Load();
+  ASSERT_EQ(progress.size(), 251u);
+  EXPECT_EQ(std::vector<int>(progress.begin(), progress.begin() + 6),
+            (std::vector<int>{0, 0, 1, 1, 2, 2}));
+  EXPECT_EQ(progress[249], 100);
+  EXPECT_EQ(progress[250], 100);
+}
+
+TEST(LoadArchive, WrongEntryCountsNeitherDivideByZeroNorPassOneHundred) {
+  for (uint16_t count : {0, 1}) {
+    MemoryArchive loaded(BuildZip(TwoMembers(), {.total_entries = count}));
+    std::vector<int> progress;
+    loaded.archive.OnArchiveProgress = [&](uint8_t value, bool&) { progress.push_back(value); };
+    ASSERT_NO_THROW(loaded.archive.Load());
+    EXPECT_EQ(loaded.archive.Count(), 2);
+    for (int value : progress) EXPECT_LE(value, 100);
+    EXPECT_EQ(progress.back(), 100);
+  }
+}
+
+TEST(LoadArchive, AbortWhileLoading) {
+  MemoryArchive loaded(BuildZip(TwoMembers()));
+  bool load_raised = false;
+  loaded.archive.OnArchiveProgress = [](uint8_t, bool& abort) { abort = true; };
+  loaded.archive.OnLoad = [&] { load_raised = true; };
+  EXPECT_THROW(loaded.archive.Load(), EAbUserAbort);
+  EXPECT_EQ(loaded.archive.Status(), asInvalid);
+  EXPECT_TRUE(load_raised);
+}
+
+TEST(LoadArchive, NamesOfEveryLength) {
+  const std::string longest(65535, 'n');
+  MemoryArchive loaded(BuildZip({{.name = longest, .data = "z"}, {.name = "", .data = "empty"}}));
+  loaded.archive.Load();
+  ASSERT_EQ(loaded.archive.Count(), 2);
+  EXPECT_EQ(loaded.archive.Items(0).FileName(), longest);
+  EXPECT_EQ(loaded.archive.Items(1).FileName(), "");
+  TMemoryStream out;
+  loaded.archive.ExtractToStream(0, out);
+  EXPECT_EQ(std::string(out.Bytes().begin(), out.Bytes().end()), "z");
+}
+
+TEST(LoadArchive, BrokenDirectories) {
+  std::vector<uint8_t> bytes = BuildZip(TwoMembers());
+  const size_t tail = bytes.size() - 22;
+  const uint32_t directory_offset = bytes[tail + 16] | (bytes[tail + 17] << 8);
+
+  std::vector<uint8_t> bad_signature = bytes;
+  bad_signature[directory_offset] = 'X';
+  MemoryArchive invalid(bad_signature);
+  EXPECT_THROW(invalid.archive.Load(), EAbZipInvalid);
+  EXPECT_EQ(invalid.archive.Status(), asInvalid);
+
+  // A name length far beyond the file: refused without reading past the end
+  // or allocating what the field asks for.
+  std::vector<uint8_t> long_name = bytes;
+  long_name[directory_offset + 28] = 0xFF;
+  long_name[directory_offset + 29] = 0xFF;
+  long_name[directory_offset + 30] = 0xFF;
+  long_name[directory_offset + 31] = 0xFF;
+  MemoryArchive truncated(long_name);
+  EXPECT_THROW(truncated.archive.Load(), EAbReadError);
+
+  // A directory offset beyond the end record: no items, no error.
+  std::vector<uint8_t> far_offset = bytes;
+  far_offset[tail + 19] = 0x7F;
+  MemoryArchive far(far_offset);
+  EXPECT_NO_THROW(far.archive.Load());
+  EXPECT_EQ(far.archive.Count(), 0);
+}
+
+TEST(ArchiveType, ProbesByExtensionAndContents) {
+  test::ScratchDir dir;
+  const std::vector<uint8_t> zip = BuildZip(TwoMembers());
+  const std::string stub = "MZ" + std::string(1000, '\x90');
+  const std::vector<uint8_t> sfx = BuildZip(TwoMembers(), {.prefix = stub});
+
+  test::WriteFile(dir.File("a.zip"), zip);
+  test::WriteFile(dir.File("b.ZIP"), std::string("not an archive at all"));
+  test::WriteFile(dir.File("c.exe"), sfx);
+  test::WriteFile(dir.File("d.exe"), zip);  // no executable in front
+  test::WriteFile(dir.File("e.txt"), zip);
+  test::WriteFile(dir.File("f.zip"), std::string());
+  test::WriteFile(dir.File("g.zip"), std::vector<uint8_t>{'P', 'K', 7, 8, 0, 0});
+
+  EXPECT_EQ(DetermineArchiveType(dir.File("a.zip")), atZip);
+  EXPECT_EQ(DetermineArchiveType(dir.File("b.ZIP")), atUnknown);
+  EXPECT_EQ(DetermineArchiveType(dir.File("c.exe")), atSelfExtZip);
+  EXPECT_EQ(DetermineArchiveType(dir.File("d.exe")), atUnknown);
+  EXPECT_EQ(DetermineArchiveType(dir.File("e.txt")), atUnknown);
+  EXPECT_EQ(DetermineArchiveType(dir.File("f.zip")), atZip);  // empty: the extension decides
+  EXPECT_EQ(DetermineArchiveType(dir.File("g.zip")), atSpannedZip);
+  EXPECT_EQ(DetermineArchiveType(dir.File("missing.cab")), atCab);
+  EXPECT_EQ(DetermineArchiveType(dir.File("missing.tgz")), atGzippedTar);
+}
+
+TEST(ArchiveType, SelfExtractingArchiveExtracts) {
+  test::ScratchDir dir;
+  const std::string stub =
+      "\x7F"
+      "ELF" +
+      std::string(5000, '\0');
+  test::WriteFile(dir.File("setup.exe"), BuildZip(TwoMembers(), {.prefix = stub}));
+  TAbUnZipper unzipper;
+  unzipper.SetBaseDirectory(dir.Path());
+  unzipper.SetFileName(dir.File("setup.exe"));
+  EXPECT_EQ(unzipper.ArchiveType(), atSelfExtZip);
+  ASSERT_EQ(unzipper.Count(), 2);
+  TMemoryStream out;
+  unzipper.ExtractToStream(1, out);
+  EXPECT_EQ(std::string(out.Bytes().begin(), out.Bytes().end()), "beta");
+}
+
+TEST(ComponentOpen, UnusableFilesLeaveNoArchiveOpen) {
+  test::ScratchDir dir;
+  test::WriteFile(dir.File("junk.zip"), std::string(5000, 'j'));
+  test::WriteFile(dir.File("notes.txt"), BuildZip(TwoMembers()));
+  test::WriteFile(dir.File("empty.zip"), std::string());
+
+  TAbUnZipper unzipper;
+  try {
+    unzipper.SetFileName(dir.File("junk.zip"));
+    FAIL() << "a file that is not an archive opened";
+  } catch (const EAbUnhandledType& error) {
+    EXPECT_EQ(error.Message(), "Unhandled Archive Type");
+    EXPECT_EQ(error.ErrorCode(), 35);
+  }
+  EXPECT_EQ(unzipper.Count(), 0);
+  EXPECT_THROW(unzipper.ExtractFiles("*.*"), EAbNoArchive);
+  EXPECT_THROW(unzipper.SetFileName(dir.File("notes.txt")), EAbUnhandledType);
+  EXPECT_ANY_THROW(unzipper.SetFileName(dir.File("missing.zip")));
+  EXPECT_EQ(unzipper.Count(), 0);
+  EXPECT_THROW(unzipper.ExtractFiles("*.*"), EAbNoArchive);
+
+  unzipper.SetFileName(dir.File("empty.zip"));
+  EXPECT_EQ(unzipper.Count(), 0);
+  EXPECT_NO_THROW(unzipper.ExtractFiles("*.*"));
+}
+
+}  // namespace
+}  // namespace vx
