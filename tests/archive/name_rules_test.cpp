@@ -67,7 +67,7 @@ TEST(SafeRelativePath, HostileNamesStayBelowTheBase) {
   EXPECT_EQ(SafeRelativePath("..", true), "");
   EXPECT_EQ(SafeRelativePath("x/..", false), "");
   EXPECT_EQ(SafeRelativePath("/", true), "");
-  EXPECT_EQ(SafeRelativePath("\x01:\x12", true), "\x01:\x12");  // only letters name drives
+  EXPECT_EQ(SafeRelativePath("\x01:\x12", true), "\x01:\x12");      // only letters name drives
   EXPECT_EQ(SafeRelativePath(std::string("..\0/x", 4), true), "");  // stops at NUL
   EXPECT_EQ(SafeRelativePath(std::string(70000, '/') + "x", true), "x");
 }
