@@ -9,11 +9,12 @@
 //
 // The history before the first byte of the member is zero-filled, so a copy
 // from before the start of the output yields zero bytes without a test in the
-// copy loop. Whenever the pending output reaches kBlock bytes, exactly kBlock
-// bytes go to the output, the CRC and the progress report; so the progress
-// percentages are those of a decoder that flushes a 32 KiB buffer, however
-// long its copies are. The buffer slides down (keeping kHistory bytes) only
-// every few blocks, which keeps the extra copying small.
+// copy loop (a decoder without such copies may keep bytes of its own there,
+// as unshrink does). Whenever the pending output reaches kBlock bytes,
+// exactly kBlock bytes go to the output, the CRC and the progress report; so
+// the progress percentages are those of a decoder that flushes a 32 KiB
+// buffer, however long its copies are. The buffer slides down (keeping
+// kHistory bytes) only every few blocks, which keeps the extra copying small.
 //
 // The decoders hold the cursor in a local pointer while they decode and hand
 // it back (SetCursor) before each flush, so their stores need not reload the

@@ -23,10 +23,13 @@
 // there like an LZ77 match when the window still holds it, or else written
 // from its last byte backwards along the chain, exactly `length` steps.
 // The string of a new entry is always in the output already: the previous
-// code's string followed by the first byte of the current one.
+// code's string followed by the first byte of the current one. Single bytes
+// go the same way (their first copies sit in the window's history), which
+// spares the decoder a branch it would mispredict on every other code.
 #include "archive/unshrink.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <memory>
 
@@ -89,34 +92,39 @@ struct ShrinkTable {
     out[0] = static_cast<uint8_t>(code);
   }
 
-  // Frees every code above 256 that no code in use names as its prefix, and
-  // lists the free codes up to `top` in ascending order: the codes above
-  // `top` have never been taken, so the next free code is always the next
-  // one of the list, then top + 1, top + 2 and so on.
+  // Frees every code above 256 that no code in use names as its prefix.
+  // Codes above `top` have never been taken.
   void PartialClear(uint32_t top) {
     std::memset(is_prefix, 0, sizeof is_prefix);
-    for (uint32_t c = kFirstFree; c <= top; ++c) is_prefix[prefix[c]] |= in_use[c];
-    free_count = 0;
-    for (uint32_t c = kFirstFree; c <= top; ++c) {
-      const uint8_t keep = in_use[c] & is_prefix[c];
-      in_use[c] = keep;
-      free_list[free_count] = static_cast<uint16_t>(c);
-      free_count += keep ^ 1;
-    }
-    free_index = 0;
-    fresh = top + 1;
+    const size_t end = size_t{top} + 1;
+    for (size_t c = kFirstFree; c < end; ++c) is_prefix[prefix[c]] |= in_use[c];
+    for (size_t c = kFirstFree; c < end; ++c) in_use[c] &= is_prefix[c];
+    scan = kFirstFree;
   }
 
-  // The lowest free code; kTableSize when the table is full.
+  // The lowest free code; kTableSize when the table is full. Codes are taken
+  // in ascending order between two clears, so the search resumes where the
+  // last one ended, eight entries at a time.
   uint32_t NextFree() {
-    if (free_index < free_count) return free_list[free_index++];
-    return fresh < kTableSize ? fresh++ : kTableSize;
+    constexpr uint64_t kOnes = 0x0101010101010101;
+    while (scan + 8 <= kTableSize) {
+      uint64_t word;
+      std::memcpy(&word, in_use + scan, 8);
+      const uint64_t free_bytes = ~word & kOnes;  // in_use holds 0 or 1
+      if (free_bytes != 0) {
+        if constexpr (std::endian::native == std::endian::little) {
+          scan += static_cast<uint32_t>(std::countr_zero(free_bytes)) / 8;
+        } else {
+          while (in_use[scan]) ++scan;
+        }
+        return scan++;
+      }
+      scan += 8;
+    }
+    return kTableSize;
   }
 
-  uint16_t free_list[kTableSize];
-  uint32_t free_count = 0;
-  uint32_t free_index = 0;
-  uint32_t fresh = kFirstFree;  // lowest code never taken
+  uint32_t scan = kFirstFree;  // no free code below it
 };
 
 }  // namespace
@@ -137,13 +145,16 @@ void Unshrink(LegacyInput& input, TabSlidingWindowStream& window) {
   int64_t base_position = window.BasePosition();
   uint64_t left = window.Left();
 
+  // The 256 bytes, written just before the output, make a byte one more
+  // stable string: it is copied from its last appearance like the others.
+  for (uint32_t c = 0; c < 256; ++c) {
+    out[static_cast<int32_t>(c) - 256] = static_cast<uint8_t>(c);
+    t.position[c] = static_cast<uint32_t>(static_cast<int32_t>(c) - 256);
+  }
+
   // Writes the string of `code` (a byte or a code in use) at `out`; 0 when
   // it cannot be expanded.
   auto expand = [&](uint32_t code, uint32_t now) -> uint32_t {
-    if (code < 256) {
-      *out = static_cast<uint8_t>(code);
-      return 1;
-    }
     if (!t.stable[code]) return t.ExpandWalking(code, out);
     const uint32_t n = t.length[code];
     const uint32_t distance = now - t.position[code];
@@ -193,9 +204,9 @@ void Unshrink(LegacyInput& input, TabSlidingWindowStream& window) {
     uint32_t added = kNone;
     if (previous != kNone && free_code < kTableSize) {
       added = free_code;
-      const bool stable = previous < 256 || (t.in_use[previous] && t.stable[previous]);
+      const uint8_t stable = t.in_use[previous] & t.stable[previous];
       t.stable[added] = stable;
-      t.length[added] = stable ? static_cast<uint16_t>(t.length[previous] + 1) : 0;
+      t.length[added] = static_cast<uint16_t>(stable * (t.length[previous] + 1));
       t.position[added] = previous_position;
       t.prefix[added] = static_cast<uint16_t>(previous);
       t.suffix[added] = out[0];
