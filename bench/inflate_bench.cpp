@@ -7,18 +7,15 @@
 // in turn (see Measure for how noise is kept out).
 #include <libdeflate.h>
 #include <time.h>
-#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -55,7 +52,9 @@ uint32_t Get32(const uint8_t* p) {
 bool LoadCorpus(const fs::path& path, uint32_t method, Corpus& corpus) {
   std::ifstream file(path, std::ios::binary);
   if (!file) return false;
-  corpus.bytes.assign(std::istreambuf_iterator<char>(file), {});
+  corpus.bytes.resize(static_cast<size_t>(fs::file_size(path)));
+  file.read(reinterpret_cast<char*>(corpus.bytes.data()),
+            static_cast<std::streamsize>(corpus.bytes.size()));
   const auto& b = corpus.bytes;
   if (b.size() < 22) return false;
   size_t eocd = b.size() - 22;

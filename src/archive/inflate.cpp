@@ -11,18 +11,22 @@
 //    small subtable, so the main table stays small enough for the L1 cache.
 //  - The fast loop checks the input and output bounds once per iteration and
 //    does not look at them again inside: it runs only while the input has
-//    kFastInputMargin bytes left and the window has room for the longest
-//    match plus kCopySlack. Near either end the careful path takes over, one
-//    symbol at a time, checking every bit it takes.
-//  - Matches are copied in 8-byte words, overrunning into slack past the
-//    window's write point; short-period repeats are widened first.
+//    kFastInputMargin bytes left and the output is below its limit, beyond
+//    which the buffer has room for the longest match plus kCopySlack. Near
+//    the end of the input the careful path takes over, one symbol at a
+//    time, checking every bit it takes.
+//  - Matches are copied in 8-byte words, overrunning into the slack;
+//    short-period repeats are widened first.
+//  - There are variants of the fast loop for deflate and deflate64, for
+//    processors with and without BMI2, and for the start of a member, where
+//    a distance may still reach before the first byte, and the rest.
 //  - The check value is computed over each 32 KiB piece as it leaves the
 //    window (crc32.h, with a carry-less multiply path).
 //
 // What a caller observes is kept: the source is read in 16 KiB pieces with a
-// progress report after each, the destination receives 32 KiB pieces as the
-// window slides and the remainder at the end, and every corrupt input is
-// reported through one of the messages below.
+// progress report after each, the destination receives 32 KiB pieces once
+// 64 KiB (96 KiB for deflate64) are pending and the remainder at the end,
+// and every corrupt input is reported through one of the messages below.
 #include "archive/inflate.h"
 
 #include <algorithm>
@@ -69,8 +73,8 @@ constexpr size_t kDeflate64WritePoint = 98304;
 // Decoding runs through a buffer several windows long, so the kept history
 // is moved back to its start only now and then rather than at every piece.
 constexpr size_t kOutputBufferSize = 262144;
-constexpr uint32_t kDeflateMaxMatch = 258;
-constexpr uint32_t kDeflate64MaxMatch = 65538;  // code 285: 3 + 16 extra bits
+// The longest match: deflate64's code 285, 3 + 16 extra bits (258 in deflate).
+constexpr uint32_t kDeflate64MaxMatch = 65538;
 // Word copies may write up to this many bytes past the end of a match.
 constexpr size_t kCopySlack = 48;
 // The fast loop reads at most three 8-byte refills per iteration, each
@@ -850,15 +854,17 @@ class Inflater {
   // is below its limit. Returns true at the end of the block.
   //
   // Bit budget: a refill leaves at least 56 valid bits. A literal/length
-  // codeword is at most 15 bits, a length with its extra bits at most 31
-  // (deflate64; 20 for deflate), a distance at most 15 + 14. A main-table
-  // lookup needs 11 bits (8 for distances). Lookups are made before the
-  // refill whenever the bits left allow, so the refill is off the critical
-  // path: after three literals (11 bits left), after a length (25 left),
-  // after a distance (27 left, the refill having come after the length).
+  // codeword is at most 15 bits, a length with its extra bits at most 20
+  // (31 in deflate64), a distance at most 28 (29). A main-table lookup
+  // needs 11 bits (8 for distances). So three literals fit in one refill,
+  // and so does a whole deflate length/distance pair; deflate64 refills
+  // between length and distance. Lookups come before a refill where the
+  // bits left allow, taking the refill off the critical path: after three
+  // literals (11 bits left), after a deflate64 length (25 left) and after
+  // a deflate64 distance (27 left).
   //
   // Input budget: an iteration refills at most three times (after literals,
-  // after the length, at its end), each advancing at most 7 bytes and
+  // and twice in a deflate64 match), each advancing at most 7 bytes and
   // reading 8: 29 bytes, within kFastInputMargin.
   //
   // Each iteration ends by looking up the next symbol before the match
@@ -983,10 +989,8 @@ class Inflater {
       }
       const uint32_t length = value_of(entry);
       consume(entry);
-      // >= 56 - 31 bits are left for the distance lookup; the refill then
-      // covers the distance's own bits and the next literal/length lookup.
-      entry = dist[bitbuf & kDistMask];
-      refill();
+      entry = dist[bitbuf & kDistMask];  // >= 56 - 31 bits left
+      if constexpr (kDeflate64) refill();
       if (entry & kExceptional) {
         if (entry & kSubtable) {
           consume(entry);
@@ -999,8 +1003,13 @@ class Inflater {
       if (kCheckDistance && distance > static_cast<size_t>(out - window_start)) {
         Corrupt(kMsgDistanceTooFar);
       }
-      entry = litlen[bitbuf & kLitLenMask];  // >= 56 - 29 bits left
-      refill();
+      if constexpr (kDeflate64) {
+        entry = litlen[bitbuf & kLitLenMask];  // >= 56 - 29 bits left
+        refill();
+      } else {
+        refill();
+        entry = litlen[bitbuf & kLitLenMask];
+      }
       CopyMatch(out, distance, length);
       out += length;
     } while (within_bounds());

@@ -14,11 +14,12 @@ namespace vx {
 // Options and results of one call of Inflate. The inflater works on a copy of
 // the inputs and writes back only the two results.
 struct TAbDeflateHelper {
-  // Bits of `options`.
-  static constexpr uint32_t kOptionDeflate64 =
-      0x10;  // 64 KiB window, codes 30/31, length 285 extended
-  static constexpr uint32_t kOptionUseAdler32 = 0x20;      // Adler-32 instead of CRC-32
-  static constexpr uint32_t kOptionTestOnly = 0x40000000;  // decode and count, write nothing
+  // Bits of `options`: deflate64 (64 KiB window, distance codes 30 and 31,
+  // length code 285 with 16 extra bits); Adler-32 instead of CRC-32; test
+  // only (decode, check and count, write nothing).
+  static constexpr uint32_t kOptionDeflate64 = 0x10;
+  static constexpr uint32_t kOptionUseAdler32 = 0x20;
+  static constexpr uint32_t kOptionTestOnly = 0x40000000;
 
   uint32_t options = 15;
   // Compressed bytes expected, the base of input progress; -1 means the whole
@@ -34,7 +35,8 @@ struct TAbDeflateHelper {
   // Input progress in whole percent, after each refill of the input buffer.
   // It may raise EAbAbortProgress or EAbUserAbort to stop decoding.
   std::function<void(int32_t percent)> OnProgress;
-  // Diagnostic only: when set, the start of inflation is recorded there.
+  // A diagnostic log that would only record the start of inflation; this
+  // inflater keeps none.
   std::string log_file;
 
   // Compression settings, kept for callers that share the record with a
@@ -44,7 +46,8 @@ struct TAbDeflateHelper {
   int32_t max_lazy_length = 16;
   int32_t window_size = 32768;
 
-  // Results: bytes produced, and compressed bytes consumed.
+  // Results: bytes produced, and compressed bytes consumed (after the
+  // 12-byte encryption header, when there is a password).
   int64_t normal_size = 0;
   int64_t compressed_size = 0;
 };
