@@ -87,23 +87,23 @@ TMainWindow::~TMainWindow() {
 }
 
 void TMainWindow::CreateControls(HINSTANCE instance) {
-  for (const ControlSpec& spec : kControls) {
+  for (const ControlSpec& layout : kControls) {
     HWND child;
-    if (spec.window_class == nullptr) {
-      child = CreateGauge(window_, spec.left, spec.top, spec.width, spec.height, 0,
-                          ControlId(spec.control));
+    if (layout.window_class == nullptr) {
+      child = CreateGauge(window_, layout.left, layout.top, layout.width, layout.height, 0,
+                          ControlId(layout.control));
       if (child != nullptr) GaugeOf(child)->SetColor(clBtnFace);
     } else {
       child = CreateWindowExA(
-          spec.ex_style, spec.window_class, spec.text, WS_CHILD | WS_VISIBLE | spec.style,
-          spec.left, spec.top, spec.width, spec.height, window_,
-          reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(spec.control))), instance,
+          layout.ex_style, layout.window_class, layout.text, WS_CHILD | WS_VISIBLE | layout.style,
+          layout.left, layout.top, layout.width, layout.height, window_,
+          reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(layout.control))), instance,
           nullptr);
     }
     if (child == nullptr) throw Exception("Cannot create the main window's controls");
-    controls_[spec.control] = child;
-    styles_[spec.control] = ControlStyle{};
-    ApplyFont(spec.control);
+    controls_[layout.control] = child;
+    styles_[layout.control] = ControlStyle{};
+    ApplyFont(layout.control);
   }
   // A readme may be far longer than an edit control takes by default.
   SendMessageA(Control(TMainControl::Memo1), EM_SETLIMITTEXT, 0, 0);

@@ -128,8 +128,8 @@ DriveTable DriveMap() {
   DriveState& state = State();
   std::lock_guard<std::mutex> lock(state.mutex);
   if (!state.loaded) {
-    const char* spec = std::getenv("VX_DRIVES");
-    state.table = ParseDriveMap(spec != nullptr ? spec : "");
+    const char* drives = std::getenv("VX_DRIVES");
+    state.table = ParseDriveMap(drives != nullptr ? drives : "");
     state.loaded = true;
   }
   return state.table;
