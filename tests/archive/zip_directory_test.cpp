@@ -132,7 +132,11 @@ TEST(LoadArchive, ImplodeParametersComeFromTheFlag) {
 
 TEST(LoadArchive, ProgressCountsEntriesAndEndsAt100) {
   std::vector<TestMember> members;
-  for (int i = 0; i < 250; ++i) members.push_back({.name = "f" + std::to_string(i), .data = "x"});
+  for (int i = 0; i < 250; ++i) {
+    std::string name = "f";
+    name += std::to_string(i);
+    members.push_back({.name = name, .data = "x"});
+  }
   MemoryArchive loaded(BuildZip(members));
   std::vector<int> progress;
   loaded.archive.OnArchiveProgress = [&](uint8_t value, bool&) { progress.push_back(value); };

@@ -72,8 +72,8 @@ TEST(FindOnPath, TheCurrentDirectoryComesFirstThenThePathInOrder) {
   test::ScratchDir current, first, second;
   const std::string name = "vx_on_path.exe";
   Touch(second.File(name));
-  ScopedEnv path("PATH",
-                 ";" + current.File("missing") + ";;" + first.Path() + ";" + second.Path() + "\\");
+  ScopedEnv path("PATH", std::string(";") + current.File("missing") + ";;" + first.Path() + ";" +
+                             second.Path() + "\\");
   test::ScopedCurrentDirectory cd(current.Path());
   ASSERT_TRUE(cd.ok());
 
