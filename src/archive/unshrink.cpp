@@ -50,7 +50,7 @@ struct ShrinkTable {
   uint16_t length[kTableSize];    // stable codes: length of the string
   uint32_t position[kTableSize];  // stable codes: output position of the string
   uint8_t suffix[kTableSize];
-  uint8_t in_use[kTableSize];
+  uint8_t in_use[kTableSize + 8];  // the 8 past the end stay 1, for NextFree's whole words
   uint8_t stable[kTableSize];
   uint8_t is_prefix[kTableSize];
   uint8_t stack[kTableSize];
@@ -64,6 +64,7 @@ struct ShrinkTable {
       in_use[c] = c < 256;
       stable[c] = c < 256;
     }
+    std::memset(in_use + kTableSize, 1, 8);
   }
 
   // Any code in use: follows the chain through whatever the entries hold now.
@@ -104,10 +105,11 @@ struct ShrinkTable {
 
   // The lowest free code; kTableSize when the table is full. Codes are taken
   // in ascending order between two clears, so the search resumes where the
-  // last one ended, eight entries at a time.
+  // last one ended, eight entries at a time. The last word may reach past
+  // the table, into the padding that always reads as taken.
   uint32_t NextFree() {
     constexpr uint64_t kOnes = 0x0101010101010101;
-    while (scan + 8 <= kTableSize) {
+    while (scan < kTableSize) {
       uint64_t word;
       std::memcpy(&word, in_use + scan, 8);
       const uint64_t free_bytes = ~word & kOnes;  // in_use holds 0 or 1
