@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -96,6 +97,10 @@ const Case kCases[] = {
     {"NoiseClearedAnywhere", Kind::kNoise, {true, 250, 9}, false, false},
     {"NoiseClearedWithoutHoles", Kind::kNoise, {true, 250, 10, true}, true, true},
 };
+
+void PrintTo(const Case& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class UnshrinkDifferential : public ::testing::TestWithParam<Case> {};
 
