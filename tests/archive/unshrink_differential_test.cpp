@@ -78,9 +78,10 @@ struct Case {
   Kind kind;
   ShrinkPolicy policy;
   bool fills_table;  // at the largest size
-  // unzip refuses a code that finds the table full (no clear before it),
-  // and a clear frees only codes below the lowest free one there: it agrees
-  // with us when every clear finds no free code below the highest taken.
+  // Where unzip reads these members as we do. It refuses a code that finds
+  // the table full with no clear before it, and a clear that comes while
+  // codes freed by the last one are still free keeps codes in use there that
+  // we free; every clear on a full table, or with no such holes, is read alike.
   bool unzip_agrees;
 };
 
