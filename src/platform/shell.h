@@ -55,6 +55,19 @@ class ShellLink {
   virtual bool Save(const std::string& file_name, bool remember) = 0;
 };
 
+// Initialises COM on the calling thread for the object's lifetime, as the
+// shell link object needs; a thread where it already is keeps it as it was.
+class ComApartment {
+ public:
+  ComApartment();
+  ~ComApartment();
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+
+ private:
+  bool initialised_ = false;
+};
+
 // Creates a shell link object. Raises EComError when the object cannot be
 // created; returns null when it lacks one of the two interfaces it needs
 // (the link itself and its persistence).

@@ -13,6 +13,9 @@ bool SpecialFolderLocation(intptr_t, int32_t, std::string& path) {
   return false;
 }
 
+ComApartment::ComApartment() = default;
+ComApartment::~ComApartment() = default;
+
 std::unique_ptr<ShellLink> CreateShellLink() {
   throw EComError("Class not registered", kClassNotRegistered);
 }

@@ -83,6 +83,12 @@ bool SpecialFolderLocation(intptr_t owner, int32_t csidl, std::string& path) {
   return true;
 }
 
+ComApartment::ComApartment() : initialised_(SUCCEEDED(::CoInitialize(nullptr))) {}
+
+ComApartment::~ComApartment() {
+  if (initialised_) ::CoUninitialize();
+}
+
 std::unique_ptr<ShellLink> CreateShellLink() {
   IUnknown* object = nullptr;
   const HRESULT created = ::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
