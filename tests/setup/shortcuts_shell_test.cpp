@@ -12,6 +12,7 @@
 
 #include "platform/environment.h"
 #include "platform/files.h"
+#include "platform/registry.h"
 #include "platform/shell.h"
 #include "setup/shortcuts.h"
 #include "support/test_support.h"
@@ -57,6 +58,16 @@ class SystemShellLinks : public testing::Test {
  protected:
   void SetUp() override {
     if (!HasShell()) GTEST_SKIP() << "no Windows shell on this system";
+    // Wine mirrors every saved link into the Linux desktop and menus with a
+    // helper program; switched off in the test prefix, so that the tests
+    // leave the user's home as it was.
+    if (platform::RegistryKey::Open(platform::RegistryRoot::kCurrentUser, "Software\\Wine",
+                                    platform::RegistryAccess::kRead, false)) {
+      auto overrides = platform::RegistryKey::Open(platform::RegistryRoot::kCurrentUser,
+                                                   "Software\\Wine\\DllOverrides",
+                                                   platform::RegistryAccess::kReadWrite, true);
+      if (overrides) overrides->WriteString("winemenubuilder.exe", "");
+    }
     const auto requested = platform::GetEnvironmentVariable("VX_LINK_OUTPUT");
     keep_ = requested.has_value() && !requested->empty();
     output_ = keep_ ? *requested : scratch_.Path();
