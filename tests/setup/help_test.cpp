@@ -96,3 +96,25 @@ TEST(HelpHook, InstalledForTheRunOfTheMainWindow) {
 
 }  // namespace
 }  // namespace vx
+
+namespace vx {
+namespace {
+
+// Every box with a Help button sends its own help context to the viewer.
+TEST(HelpHook, MessageBoxHelpShowsTheBoxTopic) {
+  for (const uint32_t context : {kFatalErrorHelpContext, kDirectoryNameHelpContext}) {
+    test::ScriptedMessageView messages_view;
+    messages_view.script.push_back({1, mrOK});
+    TMessageService messages(messages_view);
+    RecordingViewer viewer;
+    TUseHTMLHelp hook(viewer, [] { return std::string("C:\\S\\SETUP.chm"); });
+    THelpHookInstallation installed(messages, hook);
+    messages.Show(mkError, mbOKHelp, context, "refused");
+    const std::vector<std::string> expected = {"1 C:\\S\\SETUP.chm 0",
+                                               "15 C:\\S\\SETUP.chm " + std::to_string(context)};
+    EXPECT_EQ(viewer.calls, expected) << context;
+  }
+}
+
+}  // namespace
+}  // namespace vx
