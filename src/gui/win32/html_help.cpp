@@ -9,7 +9,7 @@ void THtmlHelp::HtmlHelp(const char* file, uint32_t command, uintptr_t data) {
   if (!tried_) {
     tried_ = true;
     // The library stays loaded: its windows live on after the call returns.
-    HMODULE library = LoadLibraryA("hhctrl.ocx");
+    HMODULE library = LoadLibraryA(library_);
     if (library != nullptr) {
       html_help_ = reinterpret_cast<HtmlHelpFunction>(
           reinterpret_cast<void (*)()>(GetProcAddress(library, "HtmlHelpA")));

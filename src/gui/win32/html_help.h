@@ -9,6 +9,8 @@ namespace vx::gui {
 
 class THtmlHelp : public THtmlHelpViewer {
  public:
+  // `library`: where the viewer's HtmlHelpA lives.
+  explicit THtmlHelp(const char* library = "hhctrl.ocx") : library_(library) {}
   void HtmlHelp(const char* file, uint32_t command, uintptr_t data) override;
   // Whether the viewer has been loaded (false before the first request and
   // where it is missing).
@@ -17,6 +19,7 @@ class THtmlHelp : public THtmlHelpViewer {
  private:
   using HtmlHelpFunction = HWND(WINAPI*)(HWND caller, LPCSTR file, UINT command, DWORD_PTR data);
 
+  const char* library_;
   bool tried_ = false;
   HtmlHelpFunction html_help_ = nullptr;
 };
