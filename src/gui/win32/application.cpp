@@ -4,8 +4,10 @@
 
 #include <exception>
 
+#include "gui/win32/html_help.h"
 #include "gui/win32/main_window.h"
 #include "platform/exception.h"
+#include "setup/help.h"
 #include "setup/main_window.h"
 #include "setup/message_service.h"
 #include "setup/setup_system.h"
@@ -24,6 +26,11 @@ int RunSetup(HINSTANCE instance) {
     TMessageService messages(window);
     TPlatformSetupSystem system;
     TForm1 form(window, messages, system);
+    // Every help request of the program goes to the HTML Help viewer, from
+    // the first box on; at the end the viewer's windows are closed with it.
+    THtmlHelp viewer;
+    TUseHTMLHelp help_hook(viewer, [&form] { return form.HelpFile(); });
+    THelpHookInstallation help_installed(messages, help_hook);
 
     window.OnException = [&messages](const std::string& text) {
       messages.Show(mkError, mbOK, kNoHelpContext, text);
