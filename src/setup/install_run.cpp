@@ -195,26 +195,50 @@ void TInstallRun::Extract() {
 
 void TInstallRun::MakeShortcuts(const std::string& exe_path) {
   const TInstallOptions& options = form_.InstallOptions;
-  struct Place {
-    TShortcutPlace place;
-    const char* problem;
-  };
-  const Place places[] = {
-      {TShortcutPlace::Desktop,
-       "Problem creating Desktop shortcut...\r\nYou may have to create this manually."},
-      {TShortcutPlace::Programs,
-       "Problem creating Start Menu shortcut...\r\nYou may have to create this manually."},
-  };
-  for (const Place& place : places) {
-    TShortcutSpec shortcut{place.place, options.ShortcutTitle, exe_path, options.InstDir};
-    bool made = false;
-    try {
-      made = Shortcuts != nullptr && Shortcuts->MakeShortcut(shortcut);
-    } catch (...) {
-      made = false;
-    }
-    if (!made) messages_.Show(mkWarning, mbOK, kNoHelpContext, place.problem);
+  const std::string desktop_problem =
+      "Problem creating Desktop shortcut...\r\nYou may have to create this manually.";
+  const std::string programs_problem =
+      "Problem creating Start Menu shortcut...\r\nYou may have to create this manually.";
+  // The component reads the shell's version when it is made; a shell that
+  // cannot tell makes neither shortcut.
+  try {
+    if (!Shortcut) Shortcut = std::make_unique<TStShortcut>(*Shell, ShortcutOwner);
+  } catch (const std::exception&) {
+    messages_.Show(mkWarning, mbOK, kNoHelpContext, desktop_problem);
+    messages_.Show(mkWarning, mbOK, kNoHelpContext, programs_problem);
+    return;
   }
+
+  bool made = false;
+  try {
+    Shortcut->SetIconIndex(0);
+    Shortcut->SetAutoName(false);
+    Shortcut->SetDescription(options.ShortcutTitle);
+    Shortcut->SetFileName(exe_path);
+    Shortcut->SetLocationType(ltSpecialFolder);
+    Shortcut->SetStartInDir(options.InstDir);
+    Shortcut->SetSpecialFolder(sfDesktop);
+    made = MakeShortcutInFolder();
+  } catch (const std::exception&) {
+    made = false;
+  }
+  if (!made) messages_.Show(mkWarning, mbOK, kNoHelpContext, desktop_problem);
+
+  made = false;
+  try {
+    Shortcut->SetSpecialFolder(sfPrograms);
+    made = MakeShortcutInFolder();
+  } catch (const std::exception&) {
+    made = false;
+  }
+  if (!made) messages_.Show(mkWarning, mbOK, kNoHelpContext, programs_problem);
+}
+
+bool TInstallRun::MakeShortcutInFolder() {
+  // A folder the shell cannot name would leave the link in the current
+  // directory instead, where nobody looks for it.
+  if (Shortcut->DestinationPath().empty()) return false;
+  return Shortcut->MakeShortcut();
 }
 
 void TInstallRun::QuitBtnClick() {

@@ -12,11 +12,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "archive/archive_item.h"
 #include "archive/archive_types.h"
 #include "archive/unzipper.h"
+#include "setup/shortcuts.h"
 
 namespace vx {
 
@@ -24,24 +26,6 @@ class TForm1;
 class TMainWindowView;
 class TMessageService;
 class TSetupSystem;
-
-// Where a shortcut goes.
-enum class TShortcutPlace : int32_t { Desktop, Programs };
-
-// One shortcut to the main executable.
-struct TShortcutSpec {
-  TShortcutPlace Place = TShortcutPlace::Desktop;
-  std::string Description;  // title of the shortcut and base name of its file
-  std::string FileName;     // the program it starts
-  std::string StartInDir;   // its working directory
-};
-
-// What makes the shortcuts; false or an exception when one cannot be made.
-class TShortcutMaker {
- public:
-  virtual ~TShortcutMaker() = default;
-  virtual bool MakeShortcut(const TShortcutSpec& shortcut) = 0;
-};
 
 // Megabytes of 1,000,000 bytes the product needs: total / 1e6 + 0.5 rounded
 // to the nearest whole number, ties to even (so 1,000,000 bytes need 2 and
@@ -73,8 +57,13 @@ class TInstallRun {
   double DoneBytes = 0;         // members confirmed before the current one
   double CurrentItemBytes = 0;  // the member being extracted
 
-  // Makes the shortcuts; none set: every shortcut fails with its warning.
-  TShortcutMaker* Shortcuts = nullptr;
+  // The shell the shortcuts are made with, and the window it may ask on the
+  // user's behalf (its handle as an integer; 0 for none).
+  TStShell* Shell = &PlatformShell();
+  intptr_t ShortcutOwner = 0;
+  // Made at the first installation that reaches the shortcuts; lives as long
+  // as the window.
+  std::unique_ptr<TStShortcut> Shortcut;
 
   // True while a run is under way: from the opening of the archive (whose
   // loading already pumps messages) until the run ends.
@@ -99,6 +88,7 @@ class TInstallRun {
   bool PrepareArchive();
   void Extract();
   void MakeShortcuts(const std::string& exe_path);
+  bool MakeShortcutInFolder();
 
   TForm1& form_;
   TMainWindowView& view_;

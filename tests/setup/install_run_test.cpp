@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -17,6 +18,7 @@
 #include "platform/files.h"
 #include "setup/install_test_support.h"
 #include "setup/main_window.h"
+#include "setup/scripted_shell.h"
 #include "setup/scripted_views.h"
 
 namespace vx {
@@ -40,23 +42,29 @@ class DiskSystem : public TPlatformSetupSystem {
   }
 };
 
-// Records every shortcut asked for; the answers are scripted per place.
-class RecordingShortcuts : public TShortcutMaker {
+// The shell with a Desktop and a Programs folder; the n-th shell link object
+// asked for (from 1; 0: none) cannot be created.
+class InstallShell : public test::ScriptedShell {
  public:
-  enum Answer { kMade, kRefused, kThrows };
-  std::map<TShortcutPlace, Answer> answers;
-  std::vector<TShortcutSpec> requests;
-  bool MakeShortcut(const TShortcutSpec& shortcut) override {
-    requests.push_back(shortcut);
-    switch (answers[shortcut.Place]) {
-      case kMade:
-        return true;
-      case kRefused:
-        return false;
-      case kThrows:
-        throw std::runtime_error("no shell link");
+  InstallShell() {
+    special_folders[SpecialFolderCsidl(sfDesktop)] = "C:\\Desk";
+    special_folders[SpecialFolderCsidl(sfPrograms)] = "C:\\Progs";
+  }
+  int failing_link = 0;
+  int links = 0;
+  std::unique_ptr<platform::ShellLink> CreateShellLink() override {
+    if (++links == failing_link) {
+      throw platform::EComError("Class not registered", platform::kClassNotRegistered);
     }
-    return false;
+    return ScriptedShell::CreateShellLink();
+  }
+  // The link files saved, in order.
+  std::vector<std::string> Saved() const {
+    std::vector<std::string> saved;
+    for (const std::string& call : calls) {
+      if (call.rfind("Save ", 0) == 0) saved.push_back(call.substr(5));
+    }
+    return saved;
   }
 };
 
@@ -102,7 +110,8 @@ class InstallRunTest : public testing::Test {
     options.ShortcutTitle = "VESTRIX";
     options.ZipPath = root.Path() + "prod.zip";
     options.ExeName = "vestrix.exe";
-    form.InstallRun.Shortcuts = &shortcuts;
+    form.InstallRun.Shell = &shell;
+    shell.files.insert(options.InstDir + "\\vestrix.exe");
   }
 
   void WriteArchive(const std::vector<test::TestMember>& members) {
@@ -130,7 +139,7 @@ class InstallRunTest : public testing::Test {
   test::ScriptedMessageView messages_view;
   TMessageService messages{messages_view};
   TForm1 form{view, messages, system};
-  RecordingShortcuts shortcuts;
+  InstallShell shell;
 };
 
 TEST_F(InstallRunTest, FullInstallExtractsEverythingAndMakesBothShortcuts) {
@@ -144,15 +153,20 @@ TEST_F(InstallRunTest, FullInstallExtractsEverythingAndMakesBothShortcuts) {
             (std::vector<Box>{{mkInformation, "Installation of VESTRIX 1.5 is complete"}}));
   EXPECT_TRUE(messages.EndRequested());
 
-  ASSERT_EQ(shortcuts.requests.size(), 2u);
+  // The Desktop shortcut, then the Programs one, both named after the title,
+  // starting the program in the installation directory with its own icon.
+  EXPECT_EQ(shell.Saved(), (std::vector<std::string>{"C:\\Desk\\VESTRIX.lnk remember=0",
+                                                     "C:\\Progs\\VESTRIX.lnk remember=0"}));
   const std::string exe = Dir() + "\\vestrix.exe";
-  EXPECT_EQ(shortcuts.requests[0].Place, TShortcutPlace::Desktop);
-  EXPECT_EQ(shortcuts.requests[1].Place, TShortcutPlace::Programs);
-  for (const TShortcutSpec& shortcut : shortcuts.requests) {
-    EXPECT_EQ(shortcut.Description, "VESTRIX");
-    EXPECT_EQ(shortcut.FileName, exe);
-    EXPECT_EQ(shortcut.StartInDir, Dir());
+  for (const std::string& call : std::vector<std::string>{
+           "SetPath " + exe, "SetDescription VESTRIX", "SetWorkingDirectory " + Dir()}) {
+    EXPECT_EQ(std::count(shell.calls.begin(), shell.calls.end(), call), 2) << call;
   }
+  for (const std::string& call : shell.calls)
+    EXPECT_EQ(call.rfind("SetIconLocation", 0), std::string::npos);
+  ASSERT_NE(form.InstallRun.Shortcut, nullptr);
+  EXPECT_FALSE(form.InstallRun.Shortcut->AutoName());
+  EXPECT_EQ(form.InstallRun.Shortcut->IconIndex(), 0);
 
   // The real size (410 bytes) replaced the settings' 120 megabytes.
   EXPECT_EQ(form.InstallRun.TotalBytes, 410.0);
@@ -219,7 +233,7 @@ TEST_F(InstallRunTest, PressesNestedInTheExtractionDoNotStartAnotherRun) {
   EXPECT_EQ(Dir(), root.Path() + "VX");
   EXPECT_EQ(Boxes(),
             (std::vector<Box>{{mkInformation, "Installation of VESTRIX 1.5 is complete"}}));
-  EXPECT_EQ(shortcuts.requests.size(), 2u);
+  EXPECT_EQ(shell.Saved().size(), 2u);
 }
 
 TEST_F(InstallRunTest, ProblemsBeforeTheExtractionReturnToWaiting) {
@@ -283,7 +297,7 @@ TEST_F(InstallRunTest, ProblemsBeforeTheExtractionReturnToWaiting) {
     EXPECT_FALSE(view.visible[TMainControl::Gauge1]);
     EXPECT_EQ(platform::DirectoryExists(form.InstallOptions.InstDir), c.directory_made);
     EXPECT_FALSE(Installed("vestrix.exe").has_value());
-    EXPECT_TRUE(shortcuts.requests.empty());
+    EXPECT_TRUE(shell.calls.empty());
   }
 }
 
@@ -306,7 +320,7 @@ TEST_F(InstallRunTest, FailingMemberGivesThreeWarningsAndStops) {
   EXPECT_TRUE(form.InstallOptions.AbortRequested);
   EXPECT_EQ(Installed("vestrix.exe"), kExe);  // written before the failure: stays
   EXPECT_FALSE(Installed("docs\\CHANGES").has_value());
-  EXPECT_TRUE(shortcuts.requests.empty());
+  EXPECT_TRUE(shell.calls.empty());
 }
 
 TEST_F(InstallRunTest, QuitDuringALargeMemberStopsAtTheNextProgressEvent) {
@@ -332,7 +346,7 @@ TEST_F(InstallRunTest, QuitDuringALargeMemberStopsAtTheNextProgressEvent) {
   EXPECT_EQ(Installed("vestrix.exe"), kExe);
   EXPECT_NE(Installed("big.dat"), big);
   EXPECT_FALSE(Installed("after.txt").has_value());
-  EXPECT_TRUE(shortcuts.requests.empty());
+  EXPECT_TRUE(shell.calls.empty());
 }
 
 TEST_F(InstallRunTest, ReadOnlyFileIsReplacedWithoutAWord) {
@@ -383,42 +397,53 @@ TEST_F(InstallRunTest, MissingMainExecutableIsFatal) {
   EXPECT_EQ(fatal.HelpContext, kFatalErrorHelpContext);
   EXPECT_NE(fatal.Text.find("Main EXE file not installed successfully"), std::string::npos);
   EXPECT_TRUE(messages.EndRequested());
-  EXPECT_TRUE(shortcuts.requests.empty());
+  EXPECT_TRUE(shell.calls.empty());
 }
 
 TEST_F(InstallRunTest, FailedShortcutsWarnAndTheRunGoesOn) {
-  struct Case {
-    RecordingShortcuts::Answer desktop, programs;
-    std::vector<std::string> warnings;
-  };
   const std::string desktop =
       "Problem creating Desktop shortcut...\r\nYou may have to create this manually.";
   const std::string programs =
       "Problem creating Start Menu shortcut...\r\nYou may have to create this manually.";
+  struct Case {
+    const char* what;
+    void (*breakage)(InstallShell&);
+    std::vector<std::string> warnings;
+    size_t saved;
+  };
   const std::vector<Case> cases = {
-      {RecordingShortcuts::kRefused, RecordingShortcuts::kMade, {desktop}},
-      {RecordingShortcuts::kThrows, RecordingShortcuts::kMade, {desktop}},
-      {RecordingShortcuts::kMade, RecordingShortcuts::kThrows, {programs}},
-      {RecordingShortcuts::kRefused, RecordingShortcuts::kRefused, {desktop, programs}},
+      {"no Desktop link object", [](InstallShell& s) { s.failing_link = 1; }, {desktop}, 1},
+      {"no Programs link object", [](InstallShell& s) { s.failing_link = 2; }, {programs}, 1},
+      {"saving fails", [](InstallShell& s) { s.save_succeeds = false; }, {desktop, programs}, 2},
+      {"no Programs folder",
+       [](InstallShell& s) { s.special_folders.erase(SpecialFolderCsidl(sfPrograms)); },
+       {programs},
+       1},
+      {"shell version unknown",
+       [](InstallShell& s) { s.version_unreadable = true; },
+       {desktop, programs},
+       0},
   };
   WritePackage();
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
     test::ScriptedMessageView box_view;
     TMessageService box_service{box_view};
     TForm1 run{view, box_service, system};
     run.InstallOptions = form.InstallOptions;
-    RecordingShortcuts maker;
-    maker.answers = {{TShortcutPlace::Desktop, c.desktop}, {TShortcutPlace::Programs, c.programs}};
-    run.InstallRun.Shortcuts = &maker;
+    InstallShell broken;
+    broken.files = shell.files;
+    c.breakage(broken);
+    run.InstallRun.Shell = &broken;
     run.InstallBtnClick();
 
-    EXPECT_EQ(maker.requests.size(), 2u);
     std::vector<Box> expected;
     for (const std::string& warning : c.warnings) expected.push_back({mkWarning, warning});
     expected.push_back({mkInformation, "Installation of VESTRIX 1.5 is complete"});
     std::vector<Box> seen;
     for (const TMessageBox& box : box_view.shown) seen.push_back({box.Kind, box.Text});
     EXPECT_EQ(seen, expected);
+    EXPECT_EQ(broken.Saved().size(), c.saved);
   }
 }
 

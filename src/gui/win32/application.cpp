@@ -37,6 +37,7 @@ int RunSetup(HINSTANCE instance) {
       }
     };
     window.OnClick[TMainControl::HelpBtn] = [&form] { form.HelpBtnClick(); };
+    form.InstallRun.ShortcutOwner = reinterpret_cast<intptr_t>(window.Handle());
     window.OnClick[TMainControl::InstallBtn] = [&form] { form.InstallBtnClick(); };
     window.OnClick[TMainControl::ChangeDirBtn] = [&form] { form.ChangeDirBtnClick(); };
     window.OnClick[TMainControl::QuitBtn] = [&form] { form.QuitBtnClick(); };
