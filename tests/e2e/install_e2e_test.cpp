@@ -187,6 +187,21 @@ class InstallE2E : public testing::Test {
     return box;
   }
 
+  // A box of the program other than `other` (a dialog still open under it).
+  HWND BoxBesides(HWND other) {
+    const DWORD start = GetTickCount();
+    do {
+      for (HWND window : VisibleWindowsOf(process.Id())) {
+        if (window != other && ClassOf(window) == "#32770") {
+          Sleep(150);
+          return window;
+        }
+      }
+      Sleep(20);
+    } while (GetTickCount() - start < kWindowDeadline);
+    return nullptr;
+  }
+
   // Answers every box with OK until the program ends; returns their texts.
   std::vector<std::string> AnswerBoxesUntilExit() {
     std::vector<std::string> texts;
@@ -310,7 +325,7 @@ TEST_F(InstallE2E, ChangeToANewTypedDirectory) {
   SendMessageTimeoutA(GetDlgItem(chooser, kChooserNameEdit), WM_SETTEXT, 0,
                       reinterpret_cast<LPARAM>(typed.c_str()), SMTO_ABORTIFHUNG, 5000, nullptr);
   Click(GetDlgItem(chooser, IDOK));
-  HWND question = NextBox(nullptr);
+  HWND question = BoxBesides(chooser);
   ASSERT_NE(question, nullptr);
   EXPECT_EQ(TextOf(GetDlgItem(question, kMessageText)),
             "The specified directory does not exist. Create it?");
@@ -322,7 +337,7 @@ TEST_F(InstallE2E, ChangeToANewTypedDirectory) {
   EXPECT_TRUE(IsWindowVisible(chooser));
   EXPECT_FALSE(fs::exists(typed));
   Click(GetDlgItem(chooser, IDOK));
-  question = NextBox(nullptr);
+  question = BoxBesides(chooser);
   ASSERT_NE(question, nullptr);
   Click(GetDlgItem(question, IDYES));
   Sleep(500);
@@ -494,6 +509,68 @@ TEST_F(InstallE2E, DISABLED_InstallSpeedAgainstVxzip) {
   const double extract = Median(vxzip_ms);
   std::printf("median: install %.0f ms, vxzip extract %.0f ms, ratio install/vxzip %.2f\n", install,
               extract, install / extract);
+}
+
+}  // namespace
+}  // namespace vx::e2e
+
+namespace vx::e2e {
+namespace {
+
+// A demonstration, not a test: run by `scripts/demo install`. Installs the
+// sample package (its archive replaced by VX_DEMO_ARCHIVE when given), saves
+// screenshots of the window during the extraction and of the completion
+// message in VX_DEMO_SHOTS, and lists the files installed.
+TEST_F(InstallE2E, DISABLED_DemoInstall) {
+  const char* shots = std::getenv("VX_DEMO_SHOTS");
+  ASSERT_NE(shots, nullptr) << "VX_DEMO_SHOTS names no directory";
+  const std::string shot_dir = test::HostToPlatformPath(shots);
+  if (const char* archive = std::getenv("VX_DEMO_ARCHIVE")) {
+    fs::copy_file(test::HostToPlatformPath(archive), File("vestrix.zip"),
+                  fs::copy_options::overwrite_existing);
+  }
+  HWND window = Start();
+  ASSERT_NE(window, nullptr);
+  PostMessageA(GetDlgItem(window, kInstallBtn), BM_CLICK, 0, 0);
+
+  // The first moment the label names a member and the gauge has moved.
+  HWND label = GetDlgItem(window, kInstDirLabel);
+  const DWORD start = GetTickCount();
+  bool seen = false;
+  while (!seen && GetTickCount() - start < kWindowDeadline) {
+    const std::string text = TextOf(label);
+    seen = text.rfind("Install in directory", 0) != 0 && !text.empty() &&
+           IsWindowVisible(GetDlgItem(window, kGauge1));
+    if (!seen) Sleep(5);
+  }
+  EXPECT_TRUE(seen) << "the extraction was over before it could be seen";
+  if (seen) {
+    Sleep(300);
+    const std::string path = SaveScreenshot(window, shot_dir, "install-extracting");
+    EXPECT_FALSE(path.empty());
+    std::printf("screenshot during the extraction: %s\n", path.c_str());
+  }
+  HWND box = NextBox(nullptr, 600000);
+  ASSERT_NE(box, nullptr);
+  const std::string path = SaveScreenshot(box, shot_dir, "install-complete");
+  EXPECT_FALSE(path.empty());
+  std::printf("screenshot of the message: %s\n", path.c_str());
+  std::printf("message: %s\n", TextOf(GetDlgItem(box, kMessageText)).c_str());
+  Click(GetDlgItem(box, IDOK));
+  DWORD code = 99;
+  EXPECT_TRUE(process.WaitForExit(kExitDeadline, code));
+
+  std::printf("installed in %s:\n", InstDir().c_str());
+  for (const auto& entry : fs::recursive_directory_iterator(InstDir())) {
+    if (entry.is_regular_file()) {
+      std::printf("  %10llu  %s\n", static_cast<unsigned long long>(entry.file_size()),
+                  fs::relative(entry.path(), InstDir()).string().c_str());
+    }
+  }
+  for (const fs::path& shortcut : ShortcutFiles()) {
+    std::printf("shortcut %s: %s\n", shortcut.string().c_str(),
+                fs::exists(shortcut) ? "present" : "missing");
+  }
 }
 
 }  // namespace

@@ -146,6 +146,11 @@ void TMainWindow::SetMemoText(const std::string& text) {
 }
 
 void TMainWindow::SetCaption(TMainControl control, const std::string& text) {
+  // The member label is set at every progress event, mostly to the name it
+  // already shows: only a change is worth a repaint.
+  auto shown = captions_.find(control);
+  if (shown != captions_.end() && shown->second == text) return;
+  captions_[control] = text;
   HWND child = Control(control);
   SetWindowTextA(child, text.c_str());
   InvalidateRect(child, nullptr, TRUE);

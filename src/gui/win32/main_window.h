@@ -82,6 +82,7 @@ class TMainWindow : public TMainWindowView, public TMessageView {
   HWND window_ = nullptr;
   std::map<TMainControl, HWND> controls_;
   std::map<TMainControl, ControlStyle> styles_;
+  std::map<TMainControl, std::string> captions_;  // as last set through SetCaption
   std::string font_name_ = "MS Sans Serif";
   std::map<int32_t, HFONT> fonts_;  // by character height, in font_name_
   int32_t pixels_per_inch_ = 96;
