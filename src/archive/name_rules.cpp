@@ -219,7 +219,7 @@ std::string TrimBaseDirectory(const std::string& directory) {
   return directory;
 }
 
-std::string JoinPath(const std::string& directory, const std::string& name) {
+std::string JoinItemPath(const std::string& directory, const std::string& name) {
   if (directory.empty()) return name;
   if (IsSeparator(directory.back())) return directory + name;
   return directory + '\\' + name;

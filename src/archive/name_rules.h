@@ -50,7 +50,7 @@ std::string SafeRelativePath(const std::string& name, bool restore_path);
 std::string TrimBaseDirectory(const std::string& directory);
 
 // `directory` and `name` joined with one "\".
-std::string JoinPath(const std::string& directory, const std::string& name);
+std::string JoinItemPath(const std::string& directory, const std::string& name);
 
 // The directory portion of a path without its trailing separator ("" if none).
 std::string ExtractFileDir(const std::string& path);

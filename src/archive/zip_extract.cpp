@@ -81,7 +81,7 @@ void TAbZipArchive::UnzipToFile(TAbZipItem& item, const std::string& name) {
   // to write (a directory entry, "..") is skipped.
   const std::string relative = SafeRelativePath(name, ExtractOptions().Contains(eoRestorePath));
   if (relative.empty()) return;
-  std::string path = JoinPath(BaseDirectory(), relative);
+  std::string path = JoinItemPath(BaseDirectory(), relative);
 
   const std::string directory = ExtractFileDir(path);
   if (!directory.empty() && !platform::DirectoryExists(directory)) {

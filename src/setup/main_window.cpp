@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "setup/install_dir_rules.h"
 #include "setup/startup_rules.h"
 
 namespace vx {
@@ -99,6 +100,21 @@ void TForm1::ShowSpaceInfo() {
                      InstallOptions.DiskNeededMB > InstallOptions.FreeMB ? clRed : clBlack);
   view_.SetCaption(TMainControl::SpaceNeededLabel,
                    SpaceNeededCaption(InstallOptions.DiskNeededMB, drive, InstallOptions.FreeMB));
+}
+
+void TForm1::ChangeDirBtnClick() {
+  // The directory of a run under way stays as it is.
+  if (Extracting()) return;
+  std::string path = InstallOptions.InstDir;
+  if (system_.DirectoryExists(path)) system_.SetCurrentDirectory(path);
+  if (!view_.ChooseDirectory(path)) return;
+  if (!ValidInstallDir(path, system_, messages_)) return;
+  if (!system_.DirectoryExists(path) && !system_.CreateDirectory(path)) {
+    messages_.Show(mkError, mbOK, kNoHelpContext, CannotCreateDirText(path));
+    return;
+  }
+  InstallOptions.InstDir = path;
+  ShowSpaceInfo();
 }
 
 void TForm1::HelpBtnClick() {

@@ -10,6 +10,7 @@
 #include "setup/color.h"
 #include "setup/gauge_model.h"
 #include "setup/install_options.h"
+#include "setup/install_run.h"
 #include "setup/message_service.h"
 #include "setup/setup_system.h"
 
@@ -44,6 +45,15 @@ class TMainWindowView {
   virtual void SetFontSize(TMainControl control, int32_t points) = 0;
   virtual void SetFontColor(TMainControl control, TColor color) = 0;
   virtual TGauge& Gauge1() = 0;
+  // Buttons that do nothing while disabled.
+  virtual void SetEnabled(TMainControl control, bool enabled) = 0;
+  // The modal directory chooser, opened at `directory`; on OK `directory`
+  // receives the chosen path and the result is true.
+  virtual bool ChooseDirectory(std::string& directory) = 0;
+  // Dispatches every window message that is waiting, then returns.
+  virtual void ProcessMessages() = 0;
+  // Paints whatever of the window needs painting, now.
+  virtual void Repaint() = 0;
 };
 
 // Free mebibytes on drive `drive` (a letter in either case; a blank means the
@@ -53,11 +63,16 @@ int32_t DiskFreeMB(TSetupSystem& system, char drive);
 class TForm1 {
  public:
   TForm1(TMainWindowView& view, TMessageService& messages, TSetupSystem& system)
-      : view_(view), messages_(messages), system_(system) {}
+      : InstallRun(*this, view, messages, system),
+        view_(view),
+        messages_(messages),
+        system_(system) {}
   TForm1(const TForm1&) = delete;
   TForm1& operator=(const TForm1&) = delete;
 
   TInstallOptions InstallOptions;
+  // The installation run with the extraction component.
+  TInstallRun InstallRun;
 
   // The start-up sequence, run once when the window has been created.
   void FormCreate();
@@ -72,6 +87,12 @@ class TForm1 {
   void Close() { messages_.RequestEnd(); }
 
   void HelpBtnClick();
+  // Lets the user pick another installation directory.
+  void ChangeDirBtnClick();
+  void InstallBtnClick() { InstallRun.InstallBtnClick(); }
+  void QuitBtnClick() { InstallRun.QuitBtnClick(); }
+  // True while the archive is being extracted.
+  bool Extracting() const { return InstallRun.Extracting(); }
 
   // The application's help file (beside the program, extension ".chm").
   const std::string& HelpFile() const { return help_file_; }

@@ -26,6 +26,19 @@ bool TPlatformSetupSystem::SetCurrentDirectory(const std::string& path) {
   return platform::SetCurrentDirectory(path);
 }
 
+bool TPlatformSetupSystem::CreateDirectory(const std::string& path) {
+  platform::CriticalErrorsSuppressed quiet;
+  return platform::CreateDirectory(path);
+}
+
+uint32_t TPlatformSetupSystem::GetFileAttributes(const std::string& path) {
+  return platform::GetFileAttributes(path);
+}
+
+bool TPlatformSetupSystem::SetFileAttributes(const std::string& path, uint32_t attributes) {
+  return platform::SetFileAttributes(path, attributes);
+}
+
 std::string TPlatformSetupSystem::ReadProfileString(const std::string& section,
                                                     const std::string& key,
                                                     const std::string& default_value,

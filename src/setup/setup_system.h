@@ -19,6 +19,12 @@ class TSetupSystem {
   virtual bool FileExists(const std::string& path) = 0;
   virtual bool DirectoryExists(const std::string& path) = 0;
   virtual bool SetCurrentDirectory(const std::string& path) = 0;
+  // Makes one directory level; false when it fails (the parent is missing,
+  // the name is taken, ...).
+  virtual bool CreateDirectory(const std::string& path) = 0;
+  // Windows attribute bits; 0xFFFFFFFF when they cannot be read.
+  virtual uint32_t GetFileAttributes(const std::string& path) = 0;
+  virtual bool SetFileAttributes(const std::string& path, uint32_t attributes) = 0;
   // A value of a profile (.INI) file, read as Windows reads it.
   virtual std::string ReadProfileString(const std::string& section, const std::string& key,
                                         const std::string& default_value,
@@ -37,6 +43,9 @@ class TPlatformSetupSystem : public TSetupSystem {
   bool FileExists(const std::string& path) override;
   bool DirectoryExists(const std::string& path) override;
   bool SetCurrentDirectory(const std::string& path) override;
+  bool CreateDirectory(const std::string& path) override;
+  uint32_t GetFileAttributes(const std::string& path) override;
+  bool SetFileAttributes(const std::string& path, uint32_t attributes) override;
   std::string ReadProfileString(const std::string& section, const std::string& key,
                                 const std::string& default_value, const std::string& file) override;
   bool DiskFreeBytes(const std::string& root, int64_t& free_bytes) override;

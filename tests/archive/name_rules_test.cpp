@@ -81,9 +81,9 @@ TEST(BaseDirectoryRule, TrailingSeparator) {
 }
 
 TEST(PathParts, JoinAndDirectory) {
-  EXPECT_EQ(JoinPath("C:\\inst", "a\\b.txt"), "C:\\inst\\a\\b.txt");
-  EXPECT_EQ(JoinPath("C:\\", "b.txt"), "C:\\b.txt");
-  EXPECT_EQ(JoinPath("", "b.txt"), "b.txt");
+  EXPECT_EQ(JoinItemPath("C:\\inst", "a\\b.txt"), "C:\\inst\\a\\b.txt");
+  EXPECT_EQ(JoinItemPath("C:\\", "b.txt"), "C:\\b.txt");
+  EXPECT_EQ(JoinItemPath("", "b.txt"), "b.txt");
   EXPECT_EQ(ExtractFileDir("C:\\inst\\a\\b.txt"), "C:\\inst\\a");
   EXPECT_EQ(ExtractFileDir("C:\\b.txt"), "C:\\");
   EXPECT_EQ(ExtractFileDir("/tmp/x\\b.txt"), "/tmp/x");

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -70,6 +72,35 @@ class ScriptedMainView : public TMainWindowView {
   void SetFontSize(TMainControl control, int32_t points) override { font_sizes[control] = points; }
   void SetFontColor(TMainControl control, TColor color) override { font_colors[control] = color; }
   TGauge& Gauge1() override { return gauge; }
+
+  std::map<TMainControl, bool> enabled;
+  void SetEnabled(TMainControl control, bool on) override { enabled[control] = on; }
+
+  // The chooser's answers in turn; none left means Cancel.
+  std::deque<std::optional<std::string>> chooser_script;
+  std::vector<std::string> chooser_openings;  // the directory each opening started at
+  bool ChooseDirectory(std::string& directory) override {
+    chooser_openings.push_back(directory);
+    if (chooser_script.empty()) return false;
+    std::optional<std::string> answer = chooser_script.front();
+    chooser_script.pop_front();
+    if (!answer) return false;
+    directory = *answer;
+    return true;
+  }
+
+  // Each pump runs the next scripted action (a click waiting in the queue).
+  std::deque<std::function<void()>> pending_messages;
+  int pumps = 0;
+  int repaints = 0;
+  void ProcessMessages() override {
+    ++pumps;
+    if (pending_messages.empty()) return;
+    std::function<void()> message = std::move(pending_messages.front());
+    pending_messages.pop_front();
+    if (message) message();
+  }
+  void Repaint() override { ++repaints; }
 };
 
 // A machine with a few files. Settings are looked up by exact section and
@@ -85,6 +116,29 @@ class ScriptedSystem : public TSetupSystem {
   std::vector<std::string> current_directories;                        // every change, in order
   std::vector<std::string> free_space_queries;
   std::set<std::string> unreadable;
+  std::map<std::string, uint32_t> attributes;  // of files; 0x20 when not listed
+  std::set<std::string> uncreatable;           // directories that cannot be made
+
+  bool CreateDirectory(const std::string& path) override {
+    if (uncreatable.count(path) != 0 || DirectoryExists(path) || FileExists(path)) return false;
+    const size_t separator = path.find_last_of('\\');
+    if (separator == std::string::npos) return false;
+    const std::string parent = path.substr(0, separator);
+    if (!DirectoryExists(parent) && !DirectoryExists(parent + "\\")) return false;
+    directories.insert(path);
+    return true;
+  }
+  uint32_t GetFileAttributes(const std::string& path) override {
+    if (DirectoryExists(path)) return 0x10;
+    if (!FileExists(path)) return 0xFFFFFFFF;
+    auto found = attributes.find(path);
+    return found == attributes.end() ? 0x20 : found->second;
+  }
+  bool SetFileAttributes(const std::string& path, uint32_t value) override {
+    if (!FileExists(path)) return false;
+    attributes[path] = value;
+    return true;
+  }
 
   std::string ProgramFileName() override { return program; }
   std::string MenuFontName() override { return menu_font; }

@@ -35,8 +35,19 @@ int RunSetup(HINSTANCE instance) {
     window.OnException = [&messages](const std::string& text) {
       messages.Show(mkError, mbOK, kNoHelpContext, text);
     };
-    window.OnClose = [&form] { form.Close(); };
+    // Closing the window during an extraction stops it as "Quit" does.
+    window.OnClose = [&form] {
+      if (form.Extracting()) {
+        form.QuitBtnClick();
+      } else {
+        form.Close();
+      }
+    };
     window.OnClick[TMainControl::HelpBtn] = [&form] { form.HelpBtnClick(); };
+    form.InstallRun.ShortcutOwner = reinterpret_cast<intptr_t>(window.Handle());
+    window.OnClick[TMainControl::InstallBtn] = [&form] { form.InstallBtnClick(); };
+    window.OnClick[TMainControl::ChangeDirBtn] = [&form] { form.ChangeDirBtnClick(); };
+    window.OnClick[TMainControl::QuitBtn] = [&form] { form.QuitBtnClick(); };
 
     try {
       form.FormCreate();

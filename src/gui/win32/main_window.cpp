@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "gui/win32/directory_chooser.h"
 #include "gui/win32/gauge.h"
 #include "gui/win32/message_box.h"
 #include "platform/exception.h"
@@ -145,6 +146,11 @@ void TMainWindow::SetMemoText(const std::string& text) {
 }
 
 void TMainWindow::SetCaption(TMainControl control, const std::string& text) {
+  // The member label is set at every progress event, mostly to the name it
+  // already shows: only a change is worth a repaint.
+  auto shown = captions_.find(control);
+  if (shown != captions_.end() && shown->second == text) return;
+  captions_[control] = text;
   HWND child = Control(control);
   SetWindowTextA(child, text.c_str());
   InvalidateRect(child, nullptr, TRUE);
@@ -175,6 +181,30 @@ TGauge& TMainWindow::Gauge1() {
   return *GaugeOf(Control(TMainControl::Gauge1));
 }
 
+void TMainWindow::SetEnabled(TMainControl control, bool enabled) {
+  EnableWindow(Control(control), enabled ? TRUE : FALSE);
+}
+
+bool TMainWindow::ChooseDirectory(std::string& directory) {
+  return ChooseDirectoryDialog(window_, directory);
+}
+
+void TMainWindow::ProcessMessages() {
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {
+      // The end request belongs to the main loop: leave it there.
+      PostQuitMessage(static_cast<int>(message.wParam));
+      return;
+    }
+    Dispatch(message);
+  }
+}
+
+void TMainWindow::Repaint() {
+  RedrawWindow(window_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+}
+
 TModalResult TMainWindow::ShowMessageBox(const TMessageBox& box,
                                          const std::function<void()>& help) {
   return ShowModalMessageBox(window_, box, help);
@@ -198,12 +228,14 @@ void TMainWindow::Show() {
 
 int TMainWindow::RunMessageLoop() {
   MSG message;
-  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-    if (IsDialogMessageA(window_, &message)) continue;
-    TranslateMessage(&message);
-    DispatchMessageA(&message);
-  }
+  while (GetMessageA(&message, nullptr, 0, 0) > 0) Dispatch(message);
   return static_cast<int>(message.wParam);
+}
+
+void TMainWindow::Dispatch(MSG& message) {
+  if (IsDialogMessageA(window_, &message)) return;
+  TranslateMessage(&message);
+  DispatchMessageA(&message);
 }
 
 void TMainWindow::Run(const std::function<void()>& handler) {

@@ -55,6 +55,10 @@ class TMainWindow : public TMainWindowView, public TMessageView {
   void SetFontSize(TMainControl control, int32_t points) override;
   void SetFontColor(TMainControl control, TColor color) override;
   TGauge& Gauge1() override;
+  void SetEnabled(TMainControl control, bool enabled) override;
+  bool ChooseDirectory(std::string& directory) override;
+  void ProcessMessages() override;
+  void Repaint() override;
 
   // TMessageView
   TModalResult ShowMessageBox(const TMessageBox& box, const std::function<void()>& help) override;
@@ -72,10 +76,13 @@ class TMainWindow : public TMainWindowView, public TMessageView {
   HFONT FontOfHeight(int32_t height);
   void ApplyFont(TMainControl control);
   void Run(const std::function<void()>& handler);
+  // Translates and dispatches one message taken from the queue.
+  void Dispatch(MSG& message);
 
   HWND window_ = nullptr;
   std::map<TMainControl, HWND> controls_;
   std::map<TMainControl, ControlStyle> styles_;
+  std::map<TMainControl, std::string> captions_;  // as last set through SetCaption
   std::string font_name_ = "MS Sans Serif";
   std::map<int32_t, HFONT> fonts_;  // by character height, in font_name_
   int32_t pixels_per_inch_ = 96;
