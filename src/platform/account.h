@@ -15,7 +15,7 @@ bool UserInAdministratorsGroup();
 
 // The title the shell shows for the file (without its extension when
 // Explorer hides extensions); nullopt when the system reports an error. On
-// Linux the file name itself.
+// Linux always nullopt.
 std::optional<std::string> FileTitle(const std::string& path);
 
 }  // namespace vx::platform

@@ -10,11 +10,8 @@ bool UserInAdministratorsGroup() {
   return geteuid() == 0;
 }
 
-std::optional<std::string> FileTitle(const std::string& path) {
-  size_t cut = path.find_last_of("\\/:");
-  std::string title = cut == std::string::npos ? path : path.substr(cut + 1);
-  if (title.empty()) return std::nullopt;
-  return title;
+std::optional<std::string> FileTitle(const std::string&) {
+  return std::nullopt;  // no shell that would hide extensions
 }
 
 }  // namespace vx::platform

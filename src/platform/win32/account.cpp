@@ -1,11 +1,11 @@
 #include "platform/account.h"
 
-#include <commdlg.h>
-
 #include <cstdlib>
 #include <cstring>
 
 #include "platform/win32/windows_api.h"
+// After <windows.h>, which they need.
+#include <commdlg.h>
 
 namespace vx::platform {
 

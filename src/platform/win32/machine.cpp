@@ -1,11 +1,11 @@
 #include "platform/machine.h"
 
-#include <malloc.h>
-#include <psapi.h>
-
 #include <cstring>
 
 #include "platform/win32/windows_api.h"
+// After <windows.h>, which they need.
+#include <malloc.h>
+#include <psapi.h>
 
 namespace vx::platform {
 
