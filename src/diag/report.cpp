@@ -104,16 +104,19 @@ std::vector<std::string> TextFileLines(const std::string& bytes) {
 
 std::string CompilerVersionText() {
 #if defined(__clang__)
-  std::string text = "Clang " __clang_version__;
+  std::string text = "Clang " __clang_version__ " (clang";
 #elif defined(__GNUC__)
-  std::string text = "GNU C++ " __VERSION__;
+  // __VERSION__ may be only a package name such as "12-posix"; the numbers
+  // say exactly which release built the program.
+  std::string text = "GNU C++ " + std::to_string(__GNUC__) + "." + std::to_string(__GNUC_MINOR__) +
+                     "." + std::to_string(__GNUC_PATCHLEVEL__) + " (" __VERSION__;
 #else
-  std::string text = "unknown C++ compiler";
+  std::string text = "unknown C++ compiler (";
 #endif
 #if defined(__MINGW32__)
-  text += " (MinGW-w64";
+  text += ", MinGW-w64";
 #else
-  text += " (Linux";
+  text += ", Linux";
 #endif
   text += sizeof(void*) == 8 ? ", 64-bit)" : ", 32-bit)";
   return text;

@@ -99,6 +99,9 @@ TEST(TextFileLines, SplitsAtEveryKindOfLineEnd) {
 
 TEST(CompilerVersionText, NamesTheCompilerAndItsVersion) {
   std::string text = CompilerVersionText();
+  std::string release = std::to_string(__GNUC__) + "." + std::to_string(__GNUC_MINOR__) + "." +
+                        std::to_string(__GNUC_PATCHLEVEL__);
+  EXPECT_NE(text.find(release), std::string::npos) << text;
   EXPECT_NE(text.find(__VERSION__), std::string::npos) << text;
 }
 
