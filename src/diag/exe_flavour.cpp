@@ -1,8 +1,8 @@
 #include "diag/exe_flavour.h"
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
-#include <string_view>
 #include <vector>
 
 #include "platform/files.h"
@@ -35,17 +35,6 @@ enum Flavour : int32_t {
 char AsciiUpper(char c) {
   return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
-
-// Byte -> searched text: zero becomes a blank, ASCII letters upper case.
-struct BlockFolding {
-  std::array<uint8_t, 256> to{};
-  BlockFolding() {
-    for (int32_t b = 0; b < 256; ++b) {
-      to[b] = static_cast<uint8_t>(b == 0 ? ' ' : AsciiUpper(static_cast<char>(b)));
-    }
-  }
-};
-const BlockFolding kFolding;
 
 constexpr const char* kProductExecutables[] = {"KELDA", "SORVIN", "MIRELT"};
 constexpr const char* kWarningPrefix = "**** WARNING **** ";
@@ -85,20 +74,48 @@ std::string FlavourClass(int32_t flavour) {
   }
 }
 
+namespace {
+
+// Zero becomes a blank, ASCII letters upper case; written without a table
+// so that the compiler can fold many bytes per instruction.
+inline uint8_t FoldByte(uint8_t b) {
+  b = b == 0 ? uint8_t{' '} : b;
+  return static_cast<uint8_t>(b - ((static_cast<uint8_t>(b - 'a') < 26) ? 32 : 0));
+}
+
+inline uint32_t PairAt(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8);
+}
+
+}  // namespace
+
 SignatureScanner::SignatureScanner() {
-  (void)SignatureMarkers();  // build the table before the first block
+  for (const std::string& marker : SignatureMarkers()) {
+    uint32_t pair = PairAt(reinterpret_cast<const uint8_t*>(marker.data()));
+    first_pairs_[pair >> 6] |= uint64_t{1} << (pair & 63);
+  }
 }
 
 void SignatureScanner::ScanBlock(const uint8_t* data, size_t size) {
   size = std::min(size, kSignatureBlockSize);
-  for (size_t i = 0; i < size; ++i) text_[i] = kFolding.to[data[i]];
-  // The search starts from the marker's first byte (a memchr-speed scan in
-  // the standard library), which is rare in executable code.
-  std::string_view text(reinterpret_cast<const char*>(text_.data()), size);
+  if (size < 2) return;  // every marker is longer than that
+  uint8_t* text = text_.data();
+  for (size_t i = 0; i < size; ++i) text[i] = FoldByte(data[i]);
+
   const auto& markers = SignatureMarkers();
-  for (int32_t m = 0; m < kSignatureMarkerCount; ++m) {
-    if (text.find(markers[m]) != std::string_view::npos) ++counts_[m];
+  uint32_t found = 0;  // bit m: marker m occurs in this block
+  constexpr uint32_t kAll = (1u << kSignatureMarkerCount) - 1;
+  for (size_t i = 0; i + 1 < size; ++i) {
+    uint32_t pair = PairAt(text + i);
+    if (((first_pairs_[pair >> 6] >> (pair & 63)) & 1) == 0) continue;
+    for (int32_t m = 0; m < kSignatureMarkerCount; ++m) {
+      const std::string& marker = markers[m];
+      if ((found >> m) & 1 || marker.size() > size - i) continue;
+      if (std::memcmp(text + i, marker.data(), marker.size()) == 0) found |= 1u << m;
+    }
+    if (found == kAll) break;
   }
+  for (int32_t m = 0; m < kSignatureMarkerCount; ++m) counts_[m] += (found >> m) & 1;
 }
 
 namespace flavour_detail {

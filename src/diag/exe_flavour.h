@@ -34,6 +34,13 @@ std::string FlavourClass(int32_t flavour);
 
 // Counts, per marker, the blocks in which it occurs. Each block has its zero
 // bytes read as blanks and its ASCII letters upper-cased before the search.
+//
+// Speed: the block is folded in one branch-free pass, then walked once with
+// a filter on the two bytes at each position: a set of 65536 bits (8 KiB, in
+// the first-level cache) holding the first two bytes of every marker. Only
+// where the filter hits are the markers compared, which in executable code
+// is a few per cent of the positions; so the cost is about two table-free
+// operations per byte instead of one search per marker.
 class SignatureScanner {
  public:
   SignatureScanner();
@@ -43,6 +50,7 @@ class SignatureScanner {
 
  private:
   std::array<uint32_t, kSignatureMarkerCount> counts_{};
+  std::array<uint64_t, 65536 / 64> first_pairs_{};  // bit: some marker starts with this pair
   std::array<uint8_t, kSignatureBlockSize> text_{};
 };
 
