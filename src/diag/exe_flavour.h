@@ -39,8 +39,8 @@ std::string FlavourClass(int32_t flavour);
 // a filter on the two bytes at each position: a set of 65536 bits (8 KiB, in
 // the first-level cache) holding the first two bytes of every marker. Only
 // where the filter hits are the markers compared, which in executable code
-// is a few per cent of the positions; so the cost is about two table-free
-// operations per byte instead of one search per marker.
+// is a few per cent of the positions; so the cost is about one bit lookup
+// per byte instead of one search per marker.
 class SignatureScanner {
  public:
   SignatureScanner();
