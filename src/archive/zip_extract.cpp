@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "archive/crc32.h"
+#include "archive/entry_names.h"
 #include "archive/errors.h"
 #include "archive/inflate.h"
 #include "archive/legacy.h"
@@ -77,6 +78,10 @@ void TAbZipArchive::TestItem(TAbArchiveItem& item) {
 }
 
 void TAbZipArchive::UnzipToFile(TAbZipItem& item, const std::string& name) {
+  // Never a file under a name with substitutes for what the code page lacks.
+  if (!item.NameFitsFileSystem() && name == item.FileName()) {
+    throw EAbZipNameNotRepresentable(name);
+  }
   // Hostile names cannot leave the base directory; a name with nothing left
   // to write (a directory entry, "..") is skipped.
   const std::string relative = SafeRelativePath(name, ExtractOptions().Contains(eoRestorePath));
