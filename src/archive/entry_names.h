@@ -17,7 +17,7 @@ constexpr uint16_t kFlagUtf8Name = 0x0800;
 constexpr uint16_t kUnicodePathFieldId = 0x7075;
 
 struct EntryName {
-  std::string text;     // the name, in UTF-8 when is_utf8, else in the OEM code page
+  std::string text;  // the name, in UTF-8 when is_utf8, else in the OEM code page
   bool is_utf8 = false;
 };
 

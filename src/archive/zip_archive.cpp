@@ -369,10 +369,9 @@ void TAbZipArchive::LoadArchive() {
       // A count of 0 (or one too small) in the end record must neither divide
       // by zero nor report more than 100.
       const uint64_t total = total_entries_;
-      const uint8_t progress =
-          total == 0 ? 0
-                     : static_cast<uint8_t>(std::min<uint64_t>(
-                           100, static_cast<uint64_t>(entries) * 100 / total));
+      const uint8_t progress = total == 0 ? 0
+                                          : static_cast<uint8_t>(std::min<uint64_t>(
+                                                100, static_cast<uint64_t>(entries) * 100 / total));
       if (DoArchiveProgress(progress)) {
         SetStatus(asInvalid);
         throw EAbUserAbort();
@@ -453,7 +452,8 @@ void TAbZipArchive::LocateDirectory(int64_t tail) {
   // The directory should end where the end records begin. When it does not
   // start at its offset but as far beyond it as it falls short of that end,
   // the bytes in front of the archive were not counted in its offsets.
-  if (offset <= file_size && size <= file_size && offset + size < static_cast<uint64_t>(directory_end_)) {
+  if (offset <= file_size && size <= file_size &&
+      offset + size < static_cast<uint64_t>(directory_end_)) {
     const int64_t shift = directory_end_ - static_cast<int64_t>(offset + size);
     if (HasDirectoryHeaderAt(stream, directory_start_ + shift)) {
       prepended_ = shift;

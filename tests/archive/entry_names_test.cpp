@@ -34,8 +34,8 @@ std::string UnicodePathField(const std::string& stored, const std::string& utf8,
 }
 
 TEST(EntryNames, CharacterSetFollowsFlagFieldAndHost) {
-  const std::string oem = "M\x81ller.txt";           // "Müller.txt" in code page 437
-  const std::string utf8 = "M\xC3\xBCller.txt";      // "Müller.txt" in UTF-8
+  const std::string oem = "M\x81ller.txt";              // "Müller.txt" in code page 437
+  const std::string utf8 = "M\xC3\xBCller.txt";         // "Müller.txt" in UTF-8
   const std::string cyrillic = "\xD0\x9C\xD1\x8E.txt";  // "Мю.txt"
   struct Case {
     const char* what;
@@ -60,8 +60,8 @@ TEST(EntryNames, CharacterSetFollowsFlagFieldAndHost) {
       {"Unicode path field", oem, 0, 0x0014, UnicodePathField(oem, cyrillic), cyrillic, true},
       {"field after another field", oem, 0, 0x0014,
        std::string("\x55\x54\x01\x00\x03", 5) + UnicodePathField(oem, cyrillic), cyrillic, true},
-      {"stale field (CRC of another name)", oem, 0, 0x0014,
-       UnicodePathField("other", cyrillic), oem, false},
+      {"stale field (CRC of another name)", oem, 0, 0x0014, UnicodePathField("other", cyrillic),
+       oem, false},
       {"field of an unknown version", oem, 0, 0x0014, UnicodePathField(oem, cyrillic, 2), oem,
        false},
       {"field with invalid UTF-8", oem, 0, 0x0014, UnicodePathField(oem, "\xC0\x80"), oem, false},
@@ -108,8 +108,10 @@ TEST(EntryNames, CodePage437ToUtf8) {
 
 // Names as the component shows them and writes them, on this system.
 TEST(EntryNames, ComponentNamesAndAnUnrepresentableName) {
-  const std::string utf8 = "Gr\xC3\xBC\xC3\x9F" "e.txt";  // "Grüße.txt"
-  const std::string chinese = "\xE4\xB8\xAD.txt";         // "中.txt"
+  const std::string utf8 =
+      "Gr\xC3\xBC\xC3\x9F"
+      "e.txt";                                     // "Grüße.txt"
+  const std::string chinese = "\xE4\xB8\xAD.txt";  // "中.txt"
   test::ScratchDir dir;
   test::WriteFile(dir.File("names.zip"),
                   BuildZip({{.name = utf8, .data = "a", .extra_flags = kFlagUtf8Name},
@@ -136,7 +138,9 @@ TEST(EntryNames, ComponentNamesAndAnUnrepresentableName) {
     EXPECT_EQ(test::ReadFile(dir.File(chinese)), "b");
   } else {
     // The ANSI code page (1252) has "ü" and "ß" but no Chinese.
-    EXPECT_EQ(zip.ZipItems(0).FileName(), "Gr\xFC\xDF" "e.txt");
+    EXPECT_EQ(zip.ZipItems(0).FileName(),
+              "Gr\xFC\xDF"
+              "e.txt");
     EXPECT_FALSE(zip.ZipItems(1).NameFitsFileSystem());
     EXPECT_EQ(zip.ZipItems(2).FileName(), "M\xFCller.txt");
     ASSERT_EQ(failures.size(), 1u);
@@ -196,9 +200,12 @@ TEST_F(NamesFromToolsTest, Utf8NamesFromZip7ZipAndPythonMatchBsdtar) {
       test::FindTool({"python3"}).empty()) {
     VX_SKIP_OR_FAIL("bsdtar, 7-Zip, zip or python3 is not installed");
   }
-  const std::vector<std::string> expected = {
-      "src/", "src/Gr\xC3\xBC\xC3\x9F" "e/", "src/Gr\xC3\xBC\xC3\x9F" "e/\xE6\x97\xA5.txt",
-      "src/M\xC3\xBCller.txt"};
+  const std::vector<std::string> expected = {"src/",
+                                             "src/Gr\xC3\xBC\xC3\x9F"
+                                             "e/",
+                                             "src/Gr\xC3\xBC\xC3\x9F"
+                                             "e/\xE6\x97\xA5.txt",
+                                             "src/M\xC3\xBCller.txt"};
   Run("mkdir -p src/Grüße && echo a > src/Grüße/日.txt && echo b > src/Müller.txt");
   Run("LC_ALL=C.UTF-8 zip -q -r zip.zip src");
   Run(ShellQuote(seven) + " a -bso0 -bsp0 seven.zip src");
@@ -224,9 +231,12 @@ TEST_F(NamesFromToolsTest, OemNamesAndUnicodePathFieldsBecomeUtf8) {
   test::WriteFile(dir_.File("oem.zip"),
                   BuildZip({{.name = oem, .data = "dos"},
                             {.name = "sub/\x84.txt", .data = "ntfs", .version_made_by = 0x0B14},
-                            {.name = "p\x94" "f.txt",
+                            {.name = "p\x94"
+                                     "f.txt",
                              .data = "field",
-                             .extra = UnicodePathField("p\x94" "f.txt", cyrillic)},
+                             .extra = UnicodePathField("p\x94"
+                                                       "f.txt",
+                                                       cyrillic)},
                             {.name = "stale.txt",
                              .data = "stale",
                              .extra = UnicodePathField("renamed.txt", cyrillic)}}));

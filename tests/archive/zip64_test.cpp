@@ -49,17 +49,16 @@ TEST(Zip64Values, OnlyFieldsAtTheirLargestValueAreReplacedInOrder) {
        true},
       {"offset only", Zip64Field(Le64(1ull << 40)), 7, 8, m, 0, true, 7, 8, 1ull << 40, 0, true},
       {"compressed only", Zip64Field(Le64(99)), 7, m, 9, 0, true, 7, 99, 9, 0, true},
-      {"disk too", Zip64Field(Le64(1) + std::string("\x02\x00\x01\x00", 4)), 5, 6, m, kMax16,
-       true, 5, 6, 1, 0x10002, true},
-      {"local header: no offset", Zip64Field(Le64(11) + Le64(12) + Le64(13)), m, m, m, 0, false,
-       11, 12, m, 0, true},
+      {"disk too", Zip64Field(Le64(1) + std::string("\x02\x00\x01\x00", 4)), 5, 6, m, kMax16, true,
+       5, 6, 1, 0x10002, true},
+      {"local header: no offset", Zip64Field(Le64(11) + Le64(12) + Le64(13)), m, m, m, 0, false, 11,
+       12, m, 0, true},
       {"field too short keeps the marker", Zip64Field(Le64(11)), m, m, 0, 0, true, 11, m, 0, 0,
        true},
-      {"after another field",
-       std::string("\x55\x54\x01\x00\x03", 5) + Zip64Field(Le64(1ull << 32)), m, 3, 4, 0, true,
-       1ull << 32, 3, 4, 0, true},
-      {"field announcing more than there is", std::string("\x01\x00\x10\x00", 4) + Le64(1), m,
-       m, 0, 0, true, m, m, 0, 0, false},
+      {"after another field", std::string("\x55\x54\x01\x00\x03", 5) + Zip64Field(Le64(1ull << 32)),
+       m, 3, 4, 0, true, 1ull << 32, 3, 4, 0, true},
+      {"field announcing more than there is", std::string("\x01\x00\x10\x00", 4) + Le64(1), m, m, 0,
+       0, true, m, m, 0, 0, false},
   };
   for (const Case& c : cases) {
     const Zip64Values v =
@@ -98,7 +97,8 @@ TEST(DeclaredMembers, MissingOrShortDirectoriesAreInvalidNotEmpty) {
   EXPECT_EQ(empty.archive.Count(), 0);
 
   // Data in front whose offsets do not count it: found and corrected.
-  MemoryArchive prefixed(BuildZip(two, {.prefix = std::string(7000, 'x'), .absolute_offsets = false}));
+  MemoryArchive prefixed(
+      BuildZip(two, {.prefix = std::string(7000, 'x'), .absolute_offsets = false}));
   ASSERT_NO_THROW(prefixed.archive.Load());
   EXPECT_EQ(prefixed.archive.Count(), 2);
   EXPECT_EQ(prefixed.archive.PrependedDataSize(), 7000);
@@ -114,9 +114,9 @@ TEST(DeclaredMembers, MissingOrShortDirectoriesAreInvalidNotEmpty) {
 
 TEST(DeclaredMembers, VersionFourPointFiveOnlyForZip64) {
   const std::string zip64 = Zip64Field(Le64(5) + Le64(5));
-  MemoryArchive loaded(BuildZip({{.name = "plain.txt", .data = "plain", .version_needed = 45},
-                                 {.name = "wide.txt", .data = "wide.", .version_needed = 45,
-                                  .extra = zip64}}));
+  MemoryArchive loaded(
+      BuildZip({{.name = "plain.txt", .data = "plain", .version_needed = 45},
+                {.name = "wide.txt", .data = "wide.", .version_needed = 45, .extra = zip64}}));
   loaded.archive.Load();
   std::vector<int32_t> codes;
   loaded.archive.OnProcessItemFailure = [&](TAbArchiveItem&, TAbProcessType, TAbErrorClass,
@@ -248,7 +248,8 @@ TEST_F(Zip64FromToolsTest, PythonForcedZip64AndSeventyThousandEntries) {
   ASSERT_EQ(tree.size(), 700u);
   for (const auto& [name, data] : tree) EXPECT_EQ(name, "d7/f" + data);
   // The last of them lies beyond entry 65,535.
-  EXPECT_NE(std::find(tree.begin(), tree.end(), std::pair<std::string, std::string>("d7/f69907", "69907")),
+  EXPECT_NE(std::find(tree.begin(), tree.end(),
+                      std::pair<std::string, std::string>("d7/f69907", "69907")),
             tree.end());
 }
 
@@ -283,8 +284,9 @@ TEST_F(Zip64FromToolsTest, EndRecordBeyondTheDirectoryFailsWithExitTwo) {
   // The end record alone: its directory lies outside the file.
   test::WriteFile(dir_.File("cut.zip"), bytes.substr(bytes.size() - 22));
   const std::string cut = ShellQuote(dir_.File("cut.zip"));
-  for (const std::string& command : std::vector<std::string>{
-           "list " + cut, "test " + cut, "extract " + cut + " -d " + ShellQuote(dir_.File("out"))}) {
+  for (const std::string& command :
+       std::vector<std::string>{"list " + cut, "test " + cut,
+                                "extract " + cut + " -d " + ShellQuote(dir_.File("out"))}) {
     test::ProcessResult run = Vxzip(command);
     EXPECT_EQ(run.exit_code, 2) << command;
     EXPECT_NE(run.err.find("Invalid file - not a PKZip file"), std::string::npos) << run.err;
