@@ -145,7 +145,8 @@ TEST(EntryNames, ComponentNamesAndAnUnrepresentableName) {
     EXPECT_EQ(zip.ZipItems(2).FileName(), "M\xFCller.txt");
     ASSERT_EQ(failures.size(), 1u);
     EXPECT_NE(failures[0].find("code page lacks"), std::string::npos) << failures[0];
-    EXPECT_FALSE(fs::exists(test::HostToPlatformPath(dir.File("?.txt"))));
+    // Nothing was written for it: the archive and the two other members only.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 3);
   }
   EXPECT_EQ(test::ReadFile(dir.File(zip.ZipItems(0).FileName())), "a");
   EXPECT_EQ(test::ReadFile(dir.File(zip.ZipItems(2).FileName())), "c");
