@@ -13,6 +13,7 @@
 #include "archive/zip_archive.h"
 #include "archive/zip_listing.h"
 #include "command_line.h"
+#include "directory_entries.h"
 #include "platform/exception.h"
 #include "platform/files.h"
 #include "terminal.h"
@@ -108,6 +109,10 @@ class ProgressBar {
 bool OpenArchive(TAbUnZipper& unzipper, const std::string& archive) {
   try {
     unzipper.SetFileName(archive);
+    if (auto* zip = dynamic_cast<TAbZipArchive*>(unzipper.Archive())) {
+      const std::string note = PrependedDataNote(*zip);
+      if (!note.empty()) ReportArchiveError(archive, note);
+    }
     return true;
   } catch (const Exception& error) {
     ReportArchiveError(archive, error.Message());
@@ -225,6 +230,15 @@ int RunExtract(const CommandLine& line) {
     bar.Clear();
     ReportArchiveError(line.archive, error.what());
     return kExitMemberFailed;
+  }
+  // Directory entries are part of extracting everything with its paths.
+  auto* zip = dynamic_cast<TAbZipArchive*>(unzipper.Archive());
+  if (zip != nullptr && line.masks.empty() && !line.junk_paths &&
+      !CreateDirectoryEntries(*zip, zip->BaseDirectory(), MakeDirectories,
+                              [](const TAbZipItem& item, const std::string& message) {
+                                PrintLine(stderr, "FAIL " + item.StoredName() + ": " + message);
+                              })) {
+    exit_code = kExitMemberFailed;
   }
   return exit_code;
 }

@@ -1,11 +1,14 @@
 #include "archive/zip_archive.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <vector>
 
+#include "archive/entry_names.h"
 #include "archive/errors.h"
 #include "archive/name_rules.h"
+#include "archive/zip64.h"
 #include "platform/codepage.h"
 #include "platform/drives.h"
 #include "platform/files.h"
@@ -124,6 +127,11 @@ void TAbZipLocalFileHeader::LoadFromStream(TStream& stream) {
   const uint16_t extra_length = Get16(fixed + 28);
   file_name = ReadField(stream, name_length);
   extra_field = ReadField(stream, extra_length);
+  const Zip64Values wide =
+      ReadZip64Values(extra_field, uncompressed_size, compressed_size, 0, 0, false);
+  uncompressed_size_64 = wide.uncompressed_size;
+  compressed_size_64 = wide.compressed_size;
+  has_zip64_field = wide.present;
 }
 
 void TAbZipDirectoryFileHeader::LoadFromStream(TStream& stream) {
@@ -150,6 +158,13 @@ void TAbZipDirectoryFileHeader::LoadFromStream(TStream& stream) {
   file_name = ReadField(stream, name_length);
   extra_field = ReadField(stream, extra_length);
   file_comment = ReadField(stream, comment_length);
+  const Zip64Values wide = ReadZip64Values(extra_field, uncompressed_size, compressed_size,
+                                           relative_offset, disk_number_start, true);
+  uncompressed_size_64 = wide.uncompressed_size;
+  compressed_size_64 = wide.compressed_size;
+  relative_offset_64 = wide.relative_offset;
+  disk_number_start_64 = wide.disk_number_start;
+  has_zip64_field = wide.present;
 }
 
 void TAbZipDirectoryFileFooter::LoadFromStream(TStream& stream) {
@@ -166,14 +181,26 @@ void TAbZipDirectoryFileFooter::LoadFromStream(TStream& stream) {
   zip_file_comment = ReadField(stream, Get16(fixed + 20));
 }
 
-std::string TAbZipItem::FileName() const {
-  std::string name = header_.file_name.substr(0, header_.file_name.find('\0'));
-  if (name.empty()) return name;
-  return platform::FileApisAreAnsi() ? platform::OemToAnsi(name) : name;
+void TAbZipItem::DecodeName() {
+  const std::string stored = header_.file_name.substr(0, header_.file_name.find('\0'));
+  const EntryName name = DecodeEntryName(stored, header_.general_purpose_bit_flag,
+                                         header_.version_made_by, header_.extra_field);
+  name_is_utf8_ = name.is_utf8;
+  name_fits_ = true;
+  if (name.text.empty()) {
+    file_name_.clear();
+  } else if (name.is_utf8) {
+    name_fits_ = platform::Utf8ToFileName(name.text, file_name_);
+  } else if (platform::FileNamesAreUtf8()) {
+    file_name_ = Cp437ToUtf8(name.text);
+  } else {
+    file_name_ = platform::FileApisAreAnsi() ? platform::OemToAnsi(name.text) : name.text;
+  }
 }
 
 void TAbZipItem::LoadFromStream(TStream& stream) {
   header_.LoadFromStream(stream);
+  DecodeName();
   SetStoredName(header_.file_name);
   SetDiskFileName(ToBackslashes(FileName()));
 }
@@ -326,10 +353,11 @@ void TAbZipArchive::LoadArchive() {
     if (footer_.start_disk_number != current_disk_) SwitchToDisk(footer_.start_disk_number);
   }
 
-  stream.Seek(footer_.directory_offset, soBeginning);
-  int32_t entries = 0;
+  LocateDirectory(tail);
+  stream.Seek(directory_start_, soBeginning);
+  int64_t entries = 0;
   try {
-    while (current_disk_ != last_disk_ || stream.Position() < tail) {
+    while (current_disk_ != last_disk_ || stream.Position() < directory_end_) {
       if (spanned_ && current_disk_ < last_disk_ && stream.Position() >= stream.Size()) {
         SwitchToDisk(static_cast<uint16_t>(current_disk_ + 1));
         continue;
@@ -340,9 +368,10 @@ void TAbZipArchive::LoadArchive() {
       ++entries;
       // A count of 0 (or one too small) in the end record must neither divide
       // by zero nor report more than 100.
-      const int32_t total = footer_.total_entries;
-      const uint8_t progress =
-          total == 0 ? 0 : static_cast<uint8_t>(std::min<int64_t>(100, entries * 100LL / total));
+      const uint64_t total = total_entries_;
+      const uint8_t progress = total == 0 ? 0
+                                          : static_cast<uint8_t>(std::min<uint64_t>(
+                                                100, static_cast<uint64_t>(entries) * 100 / total));
       if (DoArchiveProgress(progress)) {
         SetStatus(asInvalid);
         throw EAbUserAbort();
@@ -358,7 +387,103 @@ void TAbZipArchive::LoadArchive() {
     SetStatus(asInvalid);
     throw;
   }
+  // A directory that ends before the members its end record declares (or
+  // that lies outside the file) is a damaged archive, not an empty one.
+  if (static_cast<uint64_t>(entries) < total_entries_) {
+    SetStatus(asInvalid);
+    throw EAbZipInvalid();
+  }
   DoArchiveProgress(100);
+}
+
+namespace {
+
+bool HasDirectoryHeaderAt(TStream& stream, int64_t position) {
+  uint8_t signature[4];
+  if (position < 0 || stream.Size() - position < 4) return false;
+  stream.Seek(position, soBeginning);
+  return ReadSome(stream, signature, 4) == 4 && Get32(signature) == kDirectoryFileHeaderSignature;
+}
+
+}  // namespace
+
+void TAbZipArchive::LocateDirectory(int64_t tail) {
+  TAbSpanStream& stream = *stream_;
+  zip64_ = false;
+  prepended_ = 0;
+  total_entries_ = footer_.total_entries;
+  directory_start_ = footer_.directory_offset;
+  directory_end_ = tail;
+  // The offsets of a spanned set point into other files.
+  if (spanned_) return;
+
+  uint64_t offset = footer_.directory_offset;
+  uint64_t size = footer_.directory_size;
+  Zip64Locator locator;
+  if (ReadZip64Locator(stream, tail - kZip64LocatorSize, locator)) {
+    // The record is where the locator says or, when other data precedes
+    // the archive and shifts everything, right before the locator.
+    Zip64EndRecord record;
+    int64_t at = locator.end_record_offset < static_cast<uint64_t>(tail)
+                     ? static_cast<int64_t>(locator.end_record_offset)
+                     : -1;
+    bool found = at >= 0 && ReadZip64EndRecord(stream, at, record);
+    if (!found) {
+      at = tail - kZip64LocatorSize - kZip64EndRecordSize;
+      found = ReadZip64EndRecord(stream, at, record);
+    }
+    if (found) {
+      zip64_ = true;
+      directory_end_ = at;
+      if (footer_.total_entries == kMax16) total_entries_ = record.total_entries;
+      if (footer_.directory_size == kMax32) size = record.directory_size;
+      if (footer_.directory_offset == kMax32) offset = record.directory_offset;
+    }
+  }
+
+  const auto file_size = static_cast<uint64_t>(stream.Size());
+  directory_start_ = static_cast<int64_t>(std::min(offset, file_size));
+  if (total_entries_ == 0 && size == 0) {
+    // Nothing to read, wherever the offset points.
+    directory_start_ = directory_end_;
+    return;
+  }
+  if (HasDirectoryHeaderAt(stream, directory_start_)) return;
+  // The directory should end where the end records begin. When it does not
+  // start at its offset but as far beyond it as it falls short of that end,
+  // the bytes in front of the archive were not counted in its offsets.
+  if (offset <= file_size && size <= file_size &&
+      offset + size < static_cast<uint64_t>(directory_end_)) {
+    const int64_t shift = directory_end_ - static_cast<int64_t>(offset + size);
+    if (HasDirectoryHeaderAt(stream, directory_start_ + shift)) {
+      prepended_ = shift;
+      directory_start_ += shift;
+    }
+  }
+}
+
+int64_t TAbZipArchive::LocalHeaderPosition(const TAbZipItem& item) const {
+  const uint64_t offset = item.RelativeOffset64();
+  if (offset > static_cast<uint64_t>(INT64_MAX - prepended_)) return INT64_MAX;
+  return static_cast<int64_t>(offset) + prepended_;
+}
+
+bool TAbZipArchive::AcceptsVersionNeeded(TAbZipItem& item) {
+  const auto version = static_cast<uint8_t>(item.VersionNeededToExtract());
+  if (version <= kHighestVersionNeeded) return true;
+  if (version != kZip64VersionNeeded) return false;
+  if (zip64_ || item.HasZip64Field()) return true;
+  // A writer that could not know the sizes in advance may have marked only
+  // the local header as ZIP64.
+  if (spanned_) return false;
+  TAbZipLocalFileHeader local;
+  try {
+    stream_->Seek(LocalHeaderPosition(item), soBeginning);
+    local.LoadFromStream(*stream_);
+  } catch (const std::exception&) {
+    return false;
+  }
+  return local.has_zip64_field;
 }
 
 std::string TAbZipArchive::ImageName(int32_t image_number) const {

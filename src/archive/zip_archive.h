@@ -45,6 +45,11 @@ class TAbZipFileHeader {
   uint32_t uncompressed_size = 0;
   std::string file_name;
   std::string extra_field;
+  // The sizes with the ZIP64 extended information applied, and whether the
+  // header carries that field at all.
+  uint64_t compressed_size_64 = 0;
+  uint64_t uncompressed_size_64 = 0;
+  bool has_zip64_field = false;
 
   bool SignatureValid() const { return signature == expected_signature_; }
   // Low byte of the method field.
@@ -78,6 +83,9 @@ class TAbZipDirectoryFileHeader : public TAbZipFileHeader {
   uint32_t external_file_attributes = 0;
   uint32_t relative_offset = 0;
   std::string file_comment;
+  // The offset and disk with the ZIP64 extended information applied.
+  uint64_t relative_offset_64 = 0;
+  uint32_t disk_number_start_64 = 0;
 
   // Reads one header at the stream's position. A wrong signature raises
   // EAbZipInvalid.
@@ -105,28 +113,49 @@ class TAbZipDirectoryFileFooter {
 // directory header.
 class TAbZipItem : public TAbArchiveItem {
  public:
-  int32_t CompressedSize() const override { return static_cast<int32_t>(header_.compressed_size); }
+  // The sizes as signed 32-bit values; for ZIP64 members the low half of the
+  // size the extended information gives.
+  int32_t CompressedSize() const override {
+    return static_cast<int32_t>(header_.compressed_size_64);
+  }
   uint32_t CRC32() const override { return header_.crc32; }
   uint32_t ExternalFileAttributes() const override { return header_.external_file_attributes; }
-  // The stored name, from the OEM to the ANSI code page when the process's
-  // file functions use ANSI names.
-  std::string FileName() const override;
+  // The name in the character set of the file functions: an OEM name (see
+  // entry_names.h) from the OEM to the ANSI code page when the process's file
+  // functions use ANSI names, or to UTF-8 where file names are UTF-8; a UTF-8
+  // name as is, or in the file functions' code page.
+  std::string FileName() const override { return file_name_; }
+  // False when the name holds characters the file functions' code page
+  // lacks; FileName then shows them as "?" and the member cannot be written.
+  bool NameFitsFileSystem() const { return name_fits_; }
+  // Whether the name is stored in UTF-8 (flag bit 11, a Unicode path field or
+  // a non-DOS host) rather than in the OEM code page.
+  bool NameIsUtf8() const { return name_is_utf8_; }
   bool IsEncrypted() const override { return header_.IsEncrypted(); }
   uint16_t LastModFileDate() const override { return header_.last_mod_file_date; }
   uint16_t LastModFileTime() const override { return header_.last_mod_file_time; }
   int32_t UncompressedSize() const override {
-    return static_cast<int32_t>(header_.uncompressed_size);
+    return static_cast<int32_t>(header_.uncompressed_size_64);
   }
 
-  void SetCompressedSize(uint32_t value) override { header_.compressed_size = value; }
+  void SetCompressedSize(uint32_t value) override {
+    header_.compressed_size = value;
+    header_.compressed_size_64 = value;
+  }
   void SetCRC32(uint32_t value) override { header_.crc32 = value; }
   void SetExternalFileAttributes(uint32_t value) override {
     header_.external_file_attributes = value;
   }
-  void SetFileName(const std::string& value) override { header_.file_name = value; }
+  void SetFileName(const std::string& value) override {
+    header_.file_name = value;
+    DecodeName();
+  }
   void SetLastModFileDate(uint16_t value) override { header_.last_mod_file_date = value; }
   void SetLastModFileTime(uint16_t value) override { header_.last_mod_file_time = value; }
-  void SetUncompressedSize(uint32_t value) override { header_.uncompressed_size = value; }
+  void SetUncompressedSize(uint32_t value) override {
+    header_.uncompressed_size = value;
+    header_.uncompressed_size_64 = value;
+  }
 
   uint8_t CompressionMethod() const { return header_.CompressionMethod(); }
   uint16_t GeneralPurposeBitFlag() const { return header_.general_purpose_bit_flag; }
@@ -134,20 +163,31 @@ class TAbZipItem : public TAbArchiveItem {
   uint16_t VersionMadeBy() const { return header_.version_made_by; }
   uint16_t DiskNumberStart() const { return header_.disk_number_start; }
   uint32_t RelativeOffset() const { return header_.relative_offset; }
+  // The local header's offset with the ZIP64 extended information applied.
+  uint64_t RelativeOffset64() const { return header_.relative_offset_64; }
+  // Whether the central header carries a ZIP64 extended-information field.
+  bool HasZip64Field() const { return header_.has_zip64_field; }
   uint32_t DictionarySize() const { return header_.DictionarySize(); }
   int32_t ShannonFanoTreeCount() const { return header_.ShannonFanoTreeCount(); }
   const std::string& ExtraField() const { return header_.extra_field; }
   const std::string& FileComment() const { return header_.file_comment; }
-  // The sizes as stored, for arithmetic that must not see them negative.
-  uint32_t StoredCompressedSize() const { return header_.compressed_size; }
-  uint32_t StoredUncompressedSize() const { return header_.uncompressed_size; }
+  // The full sizes (ZIP64 included), for arithmetic that must not see them
+  // negative or cut to 32 bits.
+  uint64_t StoredCompressedSize() const { return header_.compressed_size_64; }
+  uint64_t StoredUncompressedSize() const { return header_.uncompressed_size_64; }
 
   // Reads the central directory header at the stream's position and derives
   // StoredName and DiskFileName from it.
   void LoadFromStream(TStream& stream);
 
  private:
+  // Derives FileName and the name flags from the header.
+  void DecodeName();
+
   TAbZipDirectoryFileHeader header_;
+  std::string file_name_;
+  bool name_fits_ = true;
+  bool name_is_utf8_ = false;
 };
 
 // The absolute position of the end of central directory record, found from
@@ -175,6 +215,14 @@ class TAbZipArchive : public TAbArchive {
   bool Spanned() const { return spanned_; }
   uint16_t CurrentDisk() const { return current_disk_; }
   const TAbZipDirectoryFileFooter& Footer() const { return footer_; }
+  // Whether the archive has a ZIP64 end record.
+  bool IsZip64() const { return zip64_; }
+  // The number of bytes of other data in front of the archive whose offsets
+  // do not count them (a self-extractor stub not adjusted for); every offset
+  // read from the archive is moved by it. 0 for an ordinary archive.
+  int64_t PrependedDataSize() const { return prepended_; }
+  // The central directory's total entry count, ZIP64 record included.
+  uint64_t DeclaredEntryCount() const { return total_entries_; }
 
   // Writes the item to a file below the base directory (see ExtractAt).
   void UnzipToFile(TAbZipItem& item, const std::string& name);
@@ -194,6 +242,15 @@ class TAbZipArchive : public TAbArchive {
   void SwitchToDisk(uint16_t disk);
   // The file name of disk `disk` when no handler names it.
   std::string ImageName(int32_t image_number) const;
+  // Reads the ZIP64 records, if any, behind the end record at `tail` and
+  // finds where the central directory really starts, correcting for data in
+  // front of the archive.
+  void LocateDirectory(int64_t tail);
+  // Whether the engine serves the item's "version needed to extract": up to
+  // 2.1, or 4.5 when what the item needs is ZIP64.
+  bool AcceptsVersionNeeded(TAbZipItem& item);
+  // Where the item's local header is, data in front of the archive counted.
+  int64_t LocalHeaderPosition(const TAbZipItem& item) const;
   // Moves to the item's local header, checks it, and returns the password
   // check value; the stream is left at the member data.
   uint32_t ReadLocalHeader(TAbZipItem& item, TAbZipLocalFileHeader& local);
@@ -210,6 +267,11 @@ class TAbZipArchive : public TAbArchive {
   uint16_t current_disk_ = 0;
   uint16_t last_disk_ = 0;
   std::string last_disk_name_;
+  bool zip64_ = false;
+  int64_t prepended_ = 0;
+  int64_t directory_start_ = 0;
+  int64_t directory_end_ = 0;
+  uint64_t total_entries_ = 0;
 };
 
 }  // namespace vx

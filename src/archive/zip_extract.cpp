@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "archive/crc32.h"
+#include "archive/entry_names.h"
 #include "archive/errors.h"
 #include "archive/inflate.h"
 #include "archive/legacy.h"
@@ -77,6 +78,10 @@ void TAbZipArchive::TestItem(TAbArchiveItem& item) {
 }
 
 void TAbZipArchive::UnzipToFile(TAbZipItem& item, const std::string& name) {
+  // Never a file under a name with substitutes for what the code page lacks.
+  if (!item.NameFitsFileSystem() && name == item.FileName()) {
+    throw EAbZipNameNotRepresentable(name);
+  }
   // Hostile names cannot leave the base directory; a name with nothing left
   // to write (a directory entry, "..") is skipped.
   const std::string relative = SafeRelativePath(name, ExtractOptions().Contains(eoRestorePath));
@@ -128,9 +133,7 @@ void TAbZipArchive::UnzipToFile(TAbZipItem& item, const std::string& name) {
 
 void TAbZipArchive::UnzipToStream(TAbZipItem& item, TStream* stream) {
   if (stream == nullptr) throw EAbBadStream();
-  if (static_cast<uint8_t>(item.VersionNeededToExtract()) > kHighestVersionNeeded) {
-    throw EAbZipVersion();
-  }
+  if (!AcceptsVersionNeeded(item)) throw EAbZipVersion();
   if (spanned_ && item.DiskNumberStart() != current_disk_) SwitchToDisk(item.DiskNumberStart());
 
   TAbZipLocalFileHeader local;
@@ -157,7 +160,7 @@ void TAbZipArchive::UnzipToStream(TAbZipItem& item, TStream* stream) {
 }
 
 uint32_t TAbZipArchive::ReadLocalHeader(TAbZipItem& item, TAbZipLocalFileHeader& local) {
-  stream_->Seek(item.RelativeOffset(), soBeginning);
+  stream_->Seek(LocalHeaderPosition(item), soBeginning);
   try {
     local.LoadFromStream(*stream_);
   } catch (const EFileError&) {
@@ -276,8 +279,8 @@ uint32_t TAbZipArchive::LegacyDecode(TAbZipItem& item, uint8_t method, TStream& 
                                      uint32_t check_value) {
   TAbLegacyRequest request;
   request.method = method;
-  request.compressed_size = item.StoredCompressedSize();
-  request.uncompressed_size = item.StoredUncompressedSize();
+  request.compressed_size = static_cast<uint32_t>(item.StoredCompressedSize());
+  request.uncompressed_size = static_cast<uint32_t>(item.StoredUncompressedSize());
   request.dictionary_size = (item.GeneralPurposeBitFlag() & 0x0002) != 0 ? 8192 : 4096;
   request.shannon_fano_trees = (item.GeneralPurposeBitFlag() & 0x0004) != 0 ? 3 : 2;
   request.encrypted = item.IsEncrypted();

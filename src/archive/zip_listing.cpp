@@ -41,9 +41,10 @@ std::string FormatDosDateTime(uint16_t dos_date, uint16_t dos_time) {
 
 std::string FormatListLine(const TAbZipItem& item) {
   char numbers[64];
-  std::snprintf(
-      numbers, sizeof numbers, " %u %u %08x ", static_cast<unsigned>(item.StoredCompressedSize()),
-      static_cast<unsigned>(item.StoredUncompressedSize()), static_cast<unsigned>(item.CRC32()));
+  std::snprintf(numbers, sizeof numbers, " %llu %llu %08x ",
+                static_cast<unsigned long long>(item.StoredCompressedSize()),
+                static_cast<unsigned long long>(item.StoredUncompressedSize()),
+                static_cast<unsigned>(item.CRC32()));
   std::string line = MethodName(item.CompressionMethod());
   line.append(numbers);
   line.append(FormatDosDateTime(item.LastModFileDate(), item.LastModFileTime()));

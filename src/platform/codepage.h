@@ -15,4 +15,13 @@ bool FileApisAreAnsi();
 std::string OemToAnsi(const std::string& oem);
 std::string AnsiToOem(const std::string& ansi);
 
+// True where file names are UTF-8 (Linux), false where the file functions
+// take names in the ANSI or OEM code page (Windows).
+bool FileNamesAreUtf8();
+
+// A UTF-8 name in the code page of the file functions. False when that code
+// page lacks one of its characters or the text is not valid UTF-8; `name`
+// then holds the name with "?" in their place, fit for messages only.
+bool Utf8ToFileName(const std::string& utf8, std::string& name);
+
 }  // namespace vx::platform

@@ -75,6 +75,9 @@ class TFileStream : public TStream {
 
   // Sets the last-write time from an MS-DOS date and time (local time).
   bool SetDosDateTime(uint16_t dos_date, uint16_t dos_time);
+  // The same for a directory, opened for the purpose.
+  static bool SetDirectoryDosDateTime(const std::string& path, uint16_t dos_date,
+                                      uint16_t dos_time);
   const std::string& Path() const { return path_; }
 
  private:

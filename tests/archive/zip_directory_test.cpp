@@ -203,12 +203,13 @@ TEST(LoadArchive, BrokenDirectories) {
   MemoryArchive truncated(long_name);
   EXPECT_THROW(truncated.archive.Load(), EAbReadError);
 
-  // A directory offset beyond the end record: no items, no error.
+  // A directory offset beyond the end record while members are declared:
+  // a damaged archive, never a silently empty one.
   std::vector<uint8_t> far_offset = bytes;
   far_offset[tail + 19] = 0x7F;
   MemoryArchive far(far_offset);
-  EXPECT_NO_THROW(far.archive.Load());
-  EXPECT_EQ(far.archive.Count(), 0);
+  EXPECT_THROW(far.archive.Load(), EAbZipInvalid);
+  EXPECT_EQ(far.archive.Status(), asInvalid);
 }
 
 TEST(ArchiveType, ProbesByExtensionAndContents) {

@@ -90,8 +90,8 @@ std::vector<uint8_t> BuildZip(const std::vector<TestMember>& members, const ZipL
     Put32(local, descriptor ? 0 : static_cast<uint32_t>(payload.size()));
     Put32(local, descriptor ? 0 : static_cast<uint32_t>(member.data.size()));
     Put16(local, static_cast<uint32_t>(member.name.size()));
-    Put16(local, 0);
-    out += local + member.name + payload;
+    Put16(local, static_cast<uint32_t>(member.extra.size()));
+    out += local + member.name + member.extra + payload;
     if (descriptor) {
       Put32(out, 0x08074B50);
       Put32(out, stored_crc);
@@ -100,7 +100,7 @@ std::vector<uint8_t> BuildZip(const std::vector<TestMember>& members, const ZipL
     }
 
     Put32(directory, 0x02014B50);
-    Put16(directory, 20);
+    Put16(directory, member.version_made_by);
     Put16(directory, member.version_needed);
     Put16(directory, flags);
     Put16(directory, member.method);
@@ -110,13 +110,13 @@ std::vector<uint8_t> BuildZip(const std::vector<TestMember>& members, const ZipL
     Put32(directory, static_cast<uint32_t>(payload.size()));
     Put32(directory, static_cast<uint32_t>(member.data.size()));
     Put16(directory, static_cast<uint32_t>(member.name.size()));
-    Put16(directory, 0);
+    Put16(directory, static_cast<uint32_t>(member.extra.size()));
     Put16(directory, 0);
     Put16(directory, 0);
     Put16(directory, 0);
     Put32(directory, member.external_attributes);
     Put32(directory, offset);
-    directory += member.name;
+    directory += member.name + member.extra;
   }
   const uint32_t directory_offset = static_cast<uint32_t>(out.size()) - base;
   out += directory;

@@ -24,6 +24,8 @@ struct TestMember {
   uint16_t dos_time = (13 << 11) | (37 << 5) | 21;  // 13:37:42
   uint32_t external_attributes = 0x20;
   std::optional<uint32_t> stored_crc{};  // a wrong CRC-32 to store instead of the real one
+  uint16_t version_made_by = 20;         // host in the high byte: 0 MS-DOS, 3 Unix, 11 NTFS
+  std::string extra{};                   // extra field of both headers
 };
 
 struct ZipLayout {

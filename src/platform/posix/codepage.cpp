@@ -60,4 +60,13 @@ std::string AnsiToOem(const std::string& ansi) {
   return Convert(ansi, kAnsiToOem);
 }
 
+bool FileNamesAreUtf8() {
+  return true;
+}
+
+bool Utf8ToFileName(const std::string& utf8, std::string& name) {
+  name = utf8;
+  return true;
+}
+
 }  // namespace vx::platform

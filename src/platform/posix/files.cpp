@@ -407,4 +407,14 @@ bool TFileStream::SetDosDateTime(uint16_t dos_date, uint16_t dos_time) {
   return true;
 }
 
+bool TFileStream::SetDirectoryDosDateTime(const std::string& path, uint16_t dos_date,
+                                          uint16_t dos_time) {
+  std::optional<std::string> host = Host(path);
+  if (!host) return false;
+  const int fd = open(host->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return FailFromErrno();
+  TFileStream directory(path, fd);
+  return directory.SetDosDateTime(dos_date, dos_time);
+}
+
 }  // namespace vx::platform

@@ -299,4 +299,18 @@ bool TFileStream::SetDosDateTime(uint16_t dos_date, uint16_t dos_time) {
   return Succeeded(SetFileTime(AsHandle(handle_), nullptr, nullptr, &utc));
 }
 
+bool TFileStream::SetDirectoryDosDateTime(const std::string& path, uint16_t dos_date,
+                                          uint16_t dos_time) {
+  // Only a handle opened with backup semantics can stand for a directory.
+  HANDLE handle = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    RecordLastError();
+    return false;
+  }
+  TFileStream directory(path, reinterpret_cast<intptr_t>(handle));
+  return directory.SetDosDateTime(dos_date, dos_time);
+}
+
 }  // namespace vx::platform
