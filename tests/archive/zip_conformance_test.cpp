@@ -252,6 +252,48 @@ TEST_F(ProducerTest, SplitArchiveAsksForEachImage) {
   EXPECT_EQ(codes, std::vector<int32_t>{9});
 }
 
+TEST_F(ProducerTest, RefusingAPieceInsideADeflatedMemberIsAUserAbort) {
+  if (test::FindTool({"zip"}).empty()) VX_SKIP_OR_FAIL("zip is not installed");
+  // Hex digits deflate to about half their size: the one member runs over
+  // several 64 KiB pieces, so the inflater itself reads across a boundary.
+  std::string hex;
+  uint32_t state = 777;
+  for (int i = 0; i < 400000; ++i) {
+    state = state * 1103515245u + 12345u;
+    hex += "0123456789abcdef"[(state >> 24) & 15];
+  }
+  Put("hex.txt", hex);
+  const std::string archive = work_.File("hex.zip");
+  Make("zip -q -s 64k " + ShellQuote(archive) + " hex.txt");
+  ASSERT_TRUE(fs::exists(work_.File("hex.z02")));
+
+  TAbUnZipper unzipper;
+  bool extracting = false;
+  int32_t refused = 0;
+  unzipper.OnRequestImage = [&](TAbUnZipper&, int32_t image, std::string&, bool& abort) {
+    // The first piece is where the member starts; the second is asked for
+    // in the middle of decoding it.
+    if (extracting && image == 2) {
+      abort = true;
+      ++refused;
+    }
+  };
+  std::vector<int32_t> codes;
+  unzipper.OnProcessItemFailure = [&](TAbUnZipper&, TAbArchiveItem&, TAbProcessType,
+                                      TAbErrorClass, int32_t code) { codes.push_back(code); };
+  fs::create_directory(work_.File("out"));
+  unzipper.SetBaseDirectory(work_.File("out"));
+  unzipper.SetFileName(archive);
+  ASSERT_EQ(unzipper.Count(), 1);
+  ASSERT_EQ(static_cast<TAbZipArchive*>(unzipper.Archive())->ZipItems(0).CompressionMethod(), 8);
+  extracting = true;
+  unzipper.ExtractFiles("*.*");
+  EXPECT_EQ(refused, 1);
+  EXPECT_EQ(codes, std::vector<int32_t>{9});
+  EXPECT_FALSE(fs::exists(work_.File("out/hex.txt"))) << "the partial file stays";
+  EXPECT_EQ(unzipper.Archive()->Status(), asInvalid);
+}
+
 // Every PKZIP archive holds the same fifteen members, whatever the method;
 // the stored-only archive is the reference.
 TEST(PkzipDos, EveryMemberOfEveryArchiveMatchesTheReference) {
