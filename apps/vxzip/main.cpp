@@ -13,8 +13,8 @@
 #include "archive/zip_listing.h"
 #include "command_line.h"
 #include "platform/exception.h"
+#include "platform/console.h"
 #include "platform/files.h"
-#include "terminal.h"
 
 namespace vx::vxzip {
 namespace {
@@ -179,7 +179,7 @@ int RunExtract(const CommandLine& line) {
   for (int32_t i = 0; i < unzipper.Count(); ++i) {
     total_bytes += static_cast<uint32_t>(unzipper.Items(i).UncompressedSize());
   }
-  ProgressBar bar(StandardErrorIsTerminal());
+  ProgressBar bar(platform::IsTerminal(platform::StandardStream::kError));
   unzipper.OnConfirmProcessItem = [&](TAbUnZipper&, TAbArchiveItem& item, TAbProcessType, bool&) {
     bar.StartItem(item, total_bytes);
   };
