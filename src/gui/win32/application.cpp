@@ -9,6 +9,7 @@
 #include "setup/main_window.h"
 #include "setup/message_service.h"
 #include "setup/setup_system.h"
+#include "util/messages.h"
 #include "util/startup.h"
 
 namespace vx::gui {
@@ -28,6 +29,12 @@ int RunSetup(HINSTANCE instance) {
     window.OnException = [&messages](const std::string& text) {
       messages.Show(mkError, mbOK, kNoHelpContext, text);
     };
+    // Error boxes of the utilities (a program that cannot be started) go
+    // through the message service too, so they obey its end request.
+    struct ErrorHookScope {
+      ErrorMessageHook previous;
+      ~ErrorHookScope() { SetErrorMessageHook(std::move(previous)); }
+    } error_hook{SetErrorMessageHook(window.OnException)};
     window.OnClose = [&form] { form.Close(); };
     window.OnClick[TMainControl::HelpBtn] = [&form] { form.HelpBtnClick(); };
 
