@@ -252,6 +252,28 @@ TEST_F(ProducerTest, SplitArchiveAsksForEachImage) {
   EXPECT_EQ(codes, std::vector<int32_t>{9});
 }
 
+// zip stores a name's bytes as they are; bytes that are not UTF-8 are read
+// as the OEM code page (437 here) and come out in the ANSI one (1252).
+TEST_F(ProducerTest, MemberNameIsReadFromTheOemCodePage) {
+  if (test::FindTool({"zip"}).empty()) VX_SKIP_OR_FAIL("zip is not installed");
+  const std::string oem_name = "caf\x82 \x81" "ber \x9c.txt";  // e acute, u umlaut, pound sign
+  Put(oem_name, "accented");
+  const std::string archive = work_.File("oem.zip");
+  Make("zip -q " + ShellQuote(archive) + " " + ShellQuote(oem_name));
+
+  TAbUnZipper unzipper;
+  unzipper.SetFileName(archive);
+  ASSERT_EQ(unzipper.Count(), 1);
+  EXPECT_EQ(static_cast<TAbZipArchive*>(unzipper.Archive())->ZipItems(0).StoredName(), oem_name);
+  const std::string ansi_name = "caf\xE9 \xFC" "ber \xA3.txt";
+  EXPECT_EQ(unzipper.Items(0).FileName(), ansi_name);
+
+  fs::create_directory(work_.File("out"));
+  unzipper.SetBaseDirectory(work_.File("out"));
+  unzipper.ExtractFiles(ansi_name);
+  EXPECT_EQ(test::ReadFile(work_.File("out/" + ansi_name)), "accented");
+}
+
 TEST_F(ProducerTest, RefusingAPieceInsideADeflatedMemberIsAUserAbort) {
   if (test::FindTool({"zip"}).empty()) VX_SKIP_OR_FAIL("zip is not installed");
   // Hex digits deflate to about half their size: the one member runs over
