@@ -4,6 +4,7 @@
 
 #include <exception>
 
+#include "archive/disk_prompt.h"
 #include "gui/win32/main_window.h"
 #include "platform/exception.h"
 #include "setup/main_window.h"
@@ -35,6 +36,13 @@ int RunSetup(HINSTANCE instance) {
       ErrorMessageHook previous;
       ~ErrorHookScope() { SetErrorMessageHook(std::move(previous)); }
     } error_hook{SetErrorMessageHook(window.OnException)};
+    // So do the archive's requests for the next disk of a spanned set.
+    struct DiskPromptScope {
+      DiskPrompt previous;
+      ~DiskPromptScope() { SetDiskPrompt(std::move(previous)); }
+    } disk_prompt{SetDiskPrompt([&messages](const std::string&, const std::string& text) {
+      return messages.Show(mkInformation, mbOKCancel, kNoHelpContext, text) == mrOK;
+    })};
     window.OnClose = [&form] { form.Close(); };
     window.OnClick[TMainControl::HelpBtn] = [&form] { form.HelpBtnClick(); };
 
