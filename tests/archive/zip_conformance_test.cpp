@@ -6,11 +6,16 @@
 #include <filesystem>
 #include <map>
 
+#include "archive/disk_prompt.h"
 #include "archive/errors.h"
 #include "archive/unzipper.h"
 #include "archive/zip_archive.h"
 #include "archive/zip_test_support.h"
 #include "support/test_support.h"
+
+#ifndef _WIN32
+#include "platform/posix/path_map.h"
+#endif
 
 namespace vx {
 namespace {
@@ -254,6 +259,36 @@ TEST_F(ProducerTest, SplitArchiveAsksForEachImage) {
 
 // zip stores a name's bytes as they are; bytes that are not UTF-8 are read
 // as the OEM code page (437 here) and come out in the ANSI one (1252).
+#ifndef _WIN32
+// A set on floppies: every disk holds a file of the same name. Opening the
+// first disk asks for the last one; with no handler connected the request
+// goes to the program's disk prompt (the message service, the terminal).
+TEST_F(ProducerTest, UnansweredLastDiskRequestGoesToTheDiskPrompt) {
+  if (test::FindTool({"zip"}).empty()) VX_SKIP_OR_FAIL("zip is not installed");
+  Make("zip -q -r -s 64k " + ShellQuote(work_.File("set.zip")) + " .");
+  const std::string floppy = work_.File("floppy");
+  fs::create_directory(floppy);
+  fs::copy_file(work_.File("set.z01"), floppy + "/set.zip");
+
+  const platform::DriveTable saved_drives = platform::DriveMap();
+  platform::DriveTable drives = saved_drives;
+  drives['A'] = floppy;
+  platform::SetDriveMap(drives);
+  std::vector<std::pair<std::string, std::string>> asked;
+  DiskPrompt saved_prompt = SetDiskPrompt([&](const std::string& caption, const std::string& text) {
+    asked.emplace_back(caption, text);
+    return false;
+  });
+
+  TAbUnZipper unzipper;
+  EXPECT_THROW(unzipper.SetFileName("A:\\set.zip"), EAbUserAbort);
+  SetDiskPrompt(std::move(saved_prompt));
+  platform::SetDriveMap(saved_drives);
+  EXPECT_EQ(asked, (std::vector<std::pair<std::string, std::string>>{
+                       {"Insert floppy", "Insert the last disk in the spanned disk set"}}));
+}
+#endif
+
 TEST_F(ProducerTest, MemberNameIsReadFromTheOemCodePage) {
   if (test::FindTool({"zip"}).empty()) VX_SKIP_OR_FAIL("zip is not installed");
   const std::string oem_name = "caf\x82 \x81" "ber \x9c.txt";  // e acute, u umlaut, pound sign
