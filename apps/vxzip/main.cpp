@@ -13,8 +13,8 @@
 #include "archive/zip_archive.h"
 #include "archive/zip_listing.h"
 #include "command_line.h"
-#include "platform/exception.h"
 #include "platform/console.h"
+#include "platform/exception.h"
 #include "platform/files.h"
 
 namespace vx::vxzip {
@@ -94,8 +94,9 @@ class ProgressBar {
 // message that says why.
 bool AskForDiskOnTerminal(const std::string& caption, const std::string& text) {
   if (!platform::IsTerminal(platform::StandardStream::kInput)) {
-    PrintLine(stderr, "vxzip: " + text + ": standard input is not a terminal, so nobody can "
-                      "insert the disk; giving up");
+    PrintLine(stderr, "vxzip: " + text +
+                          ": standard input is not a terminal, so nobody can "
+                          "insert the disk; giving up");
     return false;
   }
   std::fprintf(stderr, "%s: %s, then press Enter (or type q and Enter to stop): ", caption.c_str(),

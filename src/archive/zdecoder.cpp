@@ -33,8 +33,7 @@ void TAbZDecoder::CheckPassword(TStream& archive, int64_t start) {
   TAbPasswordRequests requests;
   requests.retries = retries_;
   requests.ask = OnNeedPassword;
-  AcceptPassword(password_, requests,
-                 [&](const std::string&) { return Attempt(archive, start); });
+  AcceptPassword(password_, requests, [&](const std::string&) { return Attempt(archive, start); });
 }
 
 }  // namespace vx

@@ -50,7 +50,8 @@ int32_t ParseDiskNeededMB(const std::string& text) {
 int32_t BytesToMB(int64_t bytes) {
   if (bytes <= 0) return 0;
   const uint64_t mb = RoundHalfEven(static_cast<uint64_t>(bytes), uint64_t{1} << 20);
-  if (mb > static_cast<uint64_t>(std::numeric_limits<int32_t>::max())) return std::numeric_limits<int32_t>::max();
+  if (mb > static_cast<uint64_t>(std::numeric_limits<int32_t>::max()))
+    return std::numeric_limits<int32_t>::max();
   return static_cast<int32_t>(mb);
 }
 

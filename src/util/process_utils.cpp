@@ -1,8 +1,8 @@
 #include "util/process_utils.h"
 
+#include "platform/path_text.h"
 #include "platform/system.h"
 #include "util/messages.h"
-#include "platform/path_text.h"
 
 namespace vx {
 

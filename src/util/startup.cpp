@@ -2,9 +2,9 @@
 
 #include <limits>
 
+#include "platform/path_text.h"
 #include "platform/registry.h"
 #include "util/environment_utils.h"
-#include "platform/path_text.h"
 
 namespace vx {
 

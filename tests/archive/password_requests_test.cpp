@@ -33,14 +33,35 @@ TEST(AcceptPassword, AsksCountsAndStopsAsEachDecoderExpects) {
       {"empty answer aborts", true, true, "bad", {""}, true, Outcome::kUserAbort, 1, 1},
       {"no handler aborts", true, true, "bad", {}, false, Outcome::kUserAbort, 0, 1},
       // The initial request counts: two more leave three attempts in all.
-      {"retries spent", true, true, "", {"x", "y", "z", "good"}, true,
-       Outcome::kInvalidPassword, 3, 3},
-      {"last answer still tried", true, true, "bad", {"x", "y", "good"}, true,
-       Outcome::kAccepted, 3, 4},
+      {"retries spent",
+       true,
+       true,
+       "",
+       {"x", "y", "z", "good"},
+       true,
+       Outcome::kInvalidPassword,
+       3,
+       3},
+      {"last answer still tried",
+       true,
+       true,
+       "bad",
+       {"x", "y", "good"},
+       true,
+       Outcome::kAccepted,
+       3,
+       4},
       // Without a handler the legacy decoders try the same password again.
       {"legacy without handler", false, false, "bad", {}, false, Outcome::kInvalidPassword, 0, 4},
-      {"legacy empty answer tried", false, false, "bad", {"", "good"}, true, Outcome::kAccepted,
-       2, 3},
+      {"legacy empty answer tried",
+       false,
+       false,
+       "bad",
+       {"", "good"},
+       true,
+       Outcome::kAccepted,
+       2,
+       3},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -51,7 +72,8 @@ TEST(AcceptPassword, AsksCountsAndStopsAsEachDecoderExpects) {
     int32_t asks = 0;
     if (c.handler) {
       requests.ask = [&](std::string& password) {
-        const std::string answer = asks < static_cast<int32_t>(c.answers.size()) ? c.answers[asks] : "";
+        const std::string answer =
+            asks < static_cast<int32_t>(c.answers.size()) ? c.answers[asks] : "";
         ++asks;
         // The archive's request treats an empty answer as a refusal; the
         // legacy one passes it on as the new password.

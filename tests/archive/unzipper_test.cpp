@@ -138,10 +138,9 @@ TEST_F(UnzipperTest, ItemProgressInterleavesWithTheOtherEvents) {
   }
   EXPECT_EQ(last_packed, 100);
   EXPECT_EQ(folded, (std::vector<std::string>{
-                        "confirm one.txt", "item one.txt 100", "archive 33",
-                        "confirm packed.txt", "item packed.txt ...", "archive 66",
-                        "confirm bad.txt", "item bad.txt 50", "item bad.txt 100",
-                        "fail bad.txt 0 23", "archive 100", "archive 100"}));
+                        "confirm one.txt", "item one.txt 100", "archive 33", "confirm packed.txt",
+                        "item packed.txt ...", "archive 66", "confirm bad.txt", "item bad.txt 50",
+                        "item bad.txt 100", "fail bad.txt 0 23", "archive 100", "archive 100"}));
 }
 
 TEST_F(UnzipperTest, RefusedItemAndRefusedOverwriteWriteNothing) {

@@ -291,7 +291,9 @@ TEST_F(ProducerTest, UnansweredLastDiskRequestGoesToTheDiskPrompt) {
 
 TEST_F(ProducerTest, MemberNameIsReadFromTheOemCodePage) {
   if (test::FindTool({"zip"}).empty()) VX_SKIP_OR_FAIL("zip is not installed");
-  const std::string oem_name = "caf\x82 \x81" "ber \x9c.txt";  // e acute, u umlaut, pound sign
+  const std::string oem_name =
+      "caf\x82 \x81"
+      "ber \x9c.txt";  // e acute, u umlaut, pound sign
   Put(oem_name, "accented");
   const std::string archive = work_.File("oem.zip");
   Make("zip -q " + ShellQuote(archive) + " " + ShellQuote(oem_name));
@@ -300,7 +302,9 @@ TEST_F(ProducerTest, MemberNameIsReadFromTheOemCodePage) {
   unzipper.SetFileName(archive);
   ASSERT_EQ(unzipper.Count(), 1);
   EXPECT_EQ(static_cast<TAbZipArchive*>(unzipper.Archive())->ZipItems(0).StoredName(), oem_name);
-  const std::string ansi_name = "caf\xE9 \xFC" "ber \xA3.txt";
+  const std::string ansi_name =
+      "caf\xE9 \xFC"
+      "ber \xA3.txt";
   EXPECT_EQ(unzipper.Items(0).FileName(), ansi_name);
 
   fs::create_directory(work_.File("out"));
@@ -336,8 +340,8 @@ TEST_F(ProducerTest, RefusingAPieceInsideADeflatedMemberIsAUserAbort) {
     }
   };
   std::vector<int32_t> codes;
-  unzipper.OnProcessItemFailure = [&](TAbUnZipper&, TAbArchiveItem&, TAbProcessType,
-                                      TAbErrorClass, int32_t code) { codes.push_back(code); };
+  unzipper.OnProcessItemFailure = [&](TAbUnZipper&, TAbArchiveItem&, TAbProcessType, TAbErrorClass,
+                                      int32_t code) { codes.push_back(code); };
   fs::create_directory(work_.File("out"));
   unzipper.SetBaseDirectory(work_.File("out"));
   unzipper.SetFileName(archive);

@@ -13,9 +13,11 @@ TEST(DosDateTime, PacksAndUnpacksWithinTheMsDosRange) {
   };
   const Case cases[] = {
       {{1980, 1, 1, 0, 0, 0}, 0x0021, 0x0000},
-      {{2024, 2, 29, 23, 59, 58}, static_cast<uint16_t>((44 << 9) | (2 << 5) | 29),
+      {{2024, 2, 29, 23, 59, 58},
+       static_cast<uint16_t>((44 << 9) | (2 << 5) | 29),
        static_cast<uint16_t>((23 << 11) | (59 << 5) | 29)},
-      {{2107, 12, 31, 12, 30, 10}, static_cast<uint16_t>((127 << 9) | (12 << 5) | 31),
+      {{2107, 12, 31, 12, 30, 10},
+       static_cast<uint16_t>((127 << 9) | (12 << 5) | 31),
        static_cast<uint16_t>((12 << 11) | (30 << 5) | 5)},
   };
   for (const Case& c : cases) {

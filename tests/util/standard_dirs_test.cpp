@@ -4,10 +4,10 @@
 
 #include <fstream>
 
+#include "platform/path_text.h"
 #include "platform/system.h"
 #include "support/test_support.h"
 #include "util/drive_probes.h"
-#include "platform/path_text.h"
 #include "util_test_helpers.h"
 
 namespace vx {
@@ -19,14 +19,22 @@ using test::ScopedEnv;
 // table rather than taken from the code.
 TEST(StandardDirLabels, EveryLabelOfTheSixteenKinds) {
   const std::pair<int32_t, const char*> expected[] = {
-      {sdtNamed, "Named Folder"},          {sdtWindows, "Windows Folder"},
-      {sdtTmp, "TMP Folder"},              {sdtTemp, "TEMP Folder"},
-      {sdtHomePath, "HOMEPATH Folder"},    {sdtSystemDrive, "SYSTEMDRIVE"},
-      {sdtVXTemp, "VXTEMP Folder"},        {sdtVXKeep, "VXKEEP Folder"},
-      {sdtDefaultTemp, "C:\\TEMP"},        {sdtVXDir, "VXDIR Folder"},
-      {sdtDefaultVXDir, "C:\\VX"},         {sdtUser, "User Folder"},
-      {sdtAppData, "AppData Folder"},      {sdtCurrent, "Current Directory"},
-      {sdtApplication, "Application Folder"}, {sdtRoot, "C:\\"},
+      {sdtNamed, "Named Folder"},
+      {sdtWindows, "Windows Folder"},
+      {sdtTmp, "TMP Folder"},
+      {sdtTemp, "TEMP Folder"},
+      {sdtHomePath, "HOMEPATH Folder"},
+      {sdtSystemDrive, "SYSTEMDRIVE"},
+      {sdtVXTemp, "VXTEMP Folder"},
+      {sdtVXKeep, "VXKEEP Folder"},
+      {sdtDefaultTemp, "C:\\TEMP"},
+      {sdtVXDir, "VXDIR Folder"},
+      {sdtDefaultVXDir, "C:\\VX"},
+      {sdtUser, "User Folder"},
+      {sdtAppData, "AppData Folder"},
+      {sdtCurrent, "Current Directory"},
+      {sdtApplication, "Application Folder"},
+      {sdtRoot, "C:\\"},
   };
   const StandardDirLabelTable& labels = BaseStandardDirLabels();
   ASSERT_EQ(labels.size(), 16u);

@@ -110,7 +110,8 @@ std::optional<std::string> SystemErrorMessage(uint32_t code) {
     case kErrorGenFailure:
       return std::string("A device attached to the system is not functioning.\r\n");
     case kErrorSharingViolation:
-      return std::string("The process cannot access the file because it is being used by another process.\r\n");
+      return std::string(
+          "The process cannot access the file because it is being used by another process.\r\n");
     case kErrorFileExists:
       return std::string("The file exists.\r\n");
     case kErrorInvalidParameter:

@@ -64,10 +64,11 @@ void ToDosDateTime(time_t when, uint16_t& dos_date, uint16_t& dos_time) {
   dos_date = 0;
   dos_time = 0;
   if (localtime_r(&when, &local) == nullptr || local.tm_year < 0) return;
-  PackDosDateTime({static_cast<uint16_t>(local.tm_year + 1900), static_cast<uint16_t>(local.tm_mon + 1),
-                   static_cast<uint16_t>(local.tm_mday), static_cast<uint16_t>(local.tm_hour),
-                   static_cast<uint16_t>(local.tm_min), static_cast<uint16_t>(local.tm_sec)},
-                  dos_date, dos_time);
+  PackDosDateTime(
+      {static_cast<uint16_t>(local.tm_year + 1900), static_cast<uint16_t>(local.tm_mon + 1),
+       static_cast<uint16_t>(local.tm_mday), static_cast<uint16_t>(local.tm_hour),
+       static_cast<uint16_t>(local.tm_min), static_cast<uint16_t>(local.tm_sec)},
+      dos_date, dos_time);
 }
 
 FoundFile ToFoundFile(const std::string& name, const struct stat& status) {
@@ -364,8 +365,7 @@ int64_t TFileStream::Size() {
   if (fstat(static_cast<int>(handle_), &status) != 0) {
     uint32_t code = WindowsError(errno);
     RecordError(code);
-    throw EStreamError("Cannot get the size of file \"" + path_ + "\". " +
-                       SystemErrorLine(code));
+    throw EStreamError("Cannot get the size of file \"" + path_ + "\". " + SystemErrorLine(code));
   }
   return static_cast<int64_t>(status.st_size);
 }

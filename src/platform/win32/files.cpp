@@ -46,8 +46,9 @@ void ToDosDateTime(const FILETIME& utc, uint16_t& dos_date, uint16_t& dos_time) 
   dos_date = 0;
   dos_time = 0;
   if (FileTimeToLocalFileTime(&utc, &local) && FileTimeToSystemTime(&local, &parts)) {
-    PackDosDateTime({parts.wYear, parts.wMonth, parts.wDay, parts.wHour, parts.wMinute, parts.wSecond},
-                    dos_date, dos_time);
+    PackDosDateTime(
+        {parts.wYear, parts.wMonth, parts.wDay, parts.wHour, parts.wMinute, parts.wSecond},
+        dos_date, dos_time);
   }
 }
 
@@ -259,8 +260,7 @@ int64_t TFileStream::Seek(int64_t offset, SeekOrigin origin) {
       SetFilePointer(AsHandle(handle_), static_cast<LONG>(offset & 0xFFFFFFFF), &high, method);
   if (low == INVALID_SET_FILE_POINTER && ::GetLastError() != NO_ERROR) {
     RecordLastError();
-    throw EStreamError("Cannot seek in file \"" + path_ + "\". " +
-                       SystemErrorLine(LastError()));
+    throw EStreamError("Cannot seek in file \"" + path_ + "\". " + SystemErrorLine(LastError()));
   }
   return static_cast<int64_t>((static_cast<uint64_t>(static_cast<DWORD>(high)) << 32) | low);
 }
