@@ -6,6 +6,7 @@
 #include "archive/entry_names.h"
 #include "archive/name_rules.h"
 #include "platform/files.h"
+#include "platform/path_text.h"
 
 namespace vx::vxzip {
 
@@ -19,7 +20,6 @@ bool EndsInSeparator(const std::string& name) {
 
 bool CreateDirectoryEntries(
     const TAbZipArchive& archive, const std::string& base,
-    const std::function<bool(const std::string&)>& make_directories,
     const std::function<void(const TAbZipItem&, const std::string&)>& report) {
   bool all_made = true;
   std::vector<std::pair<std::string, const TAbZipItem*>> made;
@@ -36,8 +36,8 @@ bool CreateDirectoryEntries(
     // A name left empty by the rules ("/", "../") names the base itself.
     const std::string relative = SafeRelativePath(name, true);
     if (relative.empty()) continue;
-    const std::string path = JoinPath(base, relative);
-    if (!platform::DirectoryExists(path) && !make_directories(path)) {
+    const std::string path = AppendFileName(base, relative);
+    if (!platform::DirectoryExists(path) && !platform::CreateDirs(path)) {
       report(item, "Cannot create directory " + path);
       all_made = false;
       continue;

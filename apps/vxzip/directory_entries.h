@@ -13,12 +13,10 @@ namespace vx::vxzip {
 
 // Creates, below `base`, the directory of every directory entry, through the
 // same name rules as files (nothing outside `base`), then gives each its
-// stored date where the system allows. `make_directories` creates a
-// directory with its missing parents. Each entry that fails is passed to
+// stored date where the system allows. Each entry that fails is passed to
 // `report` with a message; answers whether all succeeded.
 bool CreateDirectoryEntries(
     const TAbZipArchive& archive, const std::string& base,
-    const std::function<bool(const std::string&)>& make_directories,
     const std::function<void(const TAbZipItem&, const std::string&)>& report);
 
 // The note that data in front of the archive was skipped ("" when none was).

@@ -10,6 +10,8 @@
 #include "archive/inflate.h"
 #include "archive/legacy.h"
 #include "archive/name_rules.h"
+#include "archive/password_requests.h"
+#include "archive/progress.h"
 #include "archive/zip_archive.h"
 #include "archive/zip_crypto.h"
 #include "platform/files.h"
@@ -31,37 +33,6 @@ constexpr uint32_t kSettableAttributes = platform::kAttrReadOnly | platform::kAt
                                          platform::kAttrSystem | platform::kAttrArchive |
                                          0x2000 /* not content indexed */;
 
-bool IsSeparator(char c) {
-  return c == '\\' || c == '/';
-}
-
-// round(done * 100 / total), ties to even, without floating point.
-uint8_t RoundedPercent(uint64_t done, uint64_t total) {
-  const uint64_t scaled = done * 100;
-  uint64_t quotient = scaled / total;
-  const uint64_t twice_remainder = (scaled % total) * 2;
-  if (twice_remainder > total || (twice_remainder == total && (quotient & 1) != 0)) ++quotient;
-  return static_cast<uint8_t>(std::min<uint64_t>(quotient, 100));
-}
-
-// Creates every missing directory of `directory`, from the first level below
-// its root (drive, or server and share) down.
-void ForceDirectories(const std::string& directory) {
-  const size_t root = PathRootLength(directory);
-  for (size_t i = root; i <= directory.size(); ++i) {
-    if (i < directory.size() && !IsSeparator(directory[i])) continue;
-    if (i == root || IsSeparator(directory[i - 1])) continue;
-    const std::string level = directory.substr(0, i);
-    if (platform::DirectoryExists(level)) continue;
-    if (!platform::CreateDirectory(level) && !platform::DirectoryExists(level)) {
-      const uint32_t error = platform::LastError();
-      throw EInOutError(
-          "Cannot create directory " + level + " (system error " + std::to_string(error) + ")",
-          error);
-    }
-  }
-}
-
 }  // namespace
 
 void TAbZipArchive::ExtractItemAt(TAbArchiveItem& item, const std::string& name) {
@@ -74,7 +45,7 @@ void TAbZipArchive::ExtractItemToStream(TAbArchiveItem& item, TStream& stream) {
 
 void TAbZipArchive::TestItem(TAbArchiveItem& item) {
   TDiscardStream discard;
-  UnzipToStream(static_cast<TAbZipItem&>(item), &discard);
+  UnzipToStream(static_cast<TAbZipItem&>(item), &discard, kTestOnly);
 }
 
 void TAbZipArchive::UnzipToFile(TAbZipItem& item, const std::string& name) {
@@ -86,12 +57,17 @@ void TAbZipArchive::UnzipToFile(TAbZipItem& item, const std::string& name) {
   // to write (a directory entry, "..") is skipped.
   const std::string relative = SafeRelativePath(name, ExtractOptions().Contains(eoRestorePath));
   if (relative.empty()) return;
-  std::string path = JoinItemPath(BaseDirectory(), relative);
+  std::string path = AppendFileName(BaseDirectory(), relative);
 
   const std::string directory = ExtractFileDir(path);
   if (!directory.empty() && !platform::DirectoryExists(directory)) {
     if (!ExtractOptions().Contains(eoCreateDirs)) throw EAbNoSuchDirectory();
-    ForceDirectories(directory);
+    if (!platform::CreateDirs(directory)) {
+      const uint32_t error = platform::LastError();
+      throw EInOutError(
+          "Cannot create directory " + directory + " (system error " + std::to_string(error) + ")",
+          error);
+    }
   }
 
   if (platform::FileExists(path)) {
@@ -131,7 +107,7 @@ void TAbZipArchive::UnzipToFile(TAbZipItem& item, const std::string& name) {
   }
 }
 
-void TAbZipArchive::UnzipToStream(TAbZipItem& item, TStream* stream) {
+void TAbZipArchive::UnzipToStream(TAbZipItem& item, TStream* stream, UnzipTarget target) {
   if (stream == nullptr) throw EAbBadStream();
   if (!AcceptsVersionNeeded(item)) throw EAbZipVersion();
   if (spanned_ && item.DiskNumberStart() != current_disk_) SwitchToDisk(item.DiskNumberStart());
@@ -146,7 +122,8 @@ void TAbZipArchive::UnzipToStream(TAbZipItem& item, TStream* stream) {
       break;
     case 8:
     case 9:
-      crc = InflateItem(item, *stream, check_value, local.CompressionMethod() == 9);
+      crc = InflateItem(item, *stream, check_value, local.CompressionMethod() == 9,
+                        target == kTestOnly);
       break;
     default:
       crc = LegacyDecode(item, local.CompressionMethod(), *stream, check_value);
@@ -174,28 +151,32 @@ uint32_t TAbZipArchive::ReadLocalHeader(TAbZipItem& item, TAbZipLocalFileHeader&
                                    : item.CRC32();
 }
 
-void TAbZipArchive::EnsurePassword(int32_t& requests) {
-  if (!Password().empty()) return;
-  RequestPassword();
-  ++requests;
-  if (Password().empty()) throw EAbZipInvalidPassword();
+TAbPasswordRequests TAbZipArchive::ArchivePasswordRequests() {
+  TAbPasswordRequests requests;
+  requests.retries = PasswordRetries();
+  requests.ask_when_empty = true;
+  requests.refusal_aborts = true;
+  // An empty answer, or no handler at all, means stop.
+  requests.ask = [this](std::string& password) {
+    std::string answer = RequestPassword();
+    if (answer.empty()) return false;
+    password = answer;
+    return true;
+  };
+  return requests;
 }
 
 uint32_t TAbZipArchive::StoreItem(TAbZipItem& item, TStream& output, uint32_t check_value) {
   TStream* source = stream_.get();
   std::unique_ptr<TAbDfDecryptStream> decrypt;
   if (item.IsEncrypted()) {
-    int32_t requests = 0;
-    EnsurePassword(requests);
     const int64_t header_start = stream_->Position();
-    decrypt = std::make_unique<TAbDfDecryptStream>(*stream_, check_value, Password());
-    while (!decrypt->IsValid()) {
-      if (requests >= PasswordRetries()) throw EAbZipInvalidPassword();
-      ++requests;
-      if (RequestPassword().empty()) throw EAbUserAbort();
+    std::string password = Password();
+    AcceptPassword(password, ArchivePasswordRequests(), [&](const std::string& candidate) {
       stream_->Seek(header_start, soBeginning);
-      decrypt = std::make_unique<TAbDfDecryptStream>(*stream_, check_value, Password());
-    }
+      decrypt = std::make_unique<TAbDfDecryptStream>(*stream_, check_value, candidate);
+      return decrypt->IsValid();
+    });
     source = decrypt.get();
   }
 
@@ -231,12 +212,10 @@ uint32_t TAbZipArchive::StoreItem(TAbZipItem& item, TStream& output, uint32_t ch
 }
 
 uint32_t TAbZipArchive::InflateItem(TAbZipItem& item, TStream& output, uint32_t check_value,
-                                    bool deflate64) {
+                                    bool deflate64, bool test_only) {
   TAbDeflateHelper helper;
   if (deflate64) helper.options |= TAbDeflateHelper::kOptionDeflate64;
-  if (dynamic_cast<TDiscardStream*>(&output) != nullptr) {
-    helper.options |= TAbDeflateHelper::kOptionTestOnly;
-  }
+  if (test_only) helper.options |= TAbDeflateHelper::kOptionTestOnly;
   helper.stream_size = item.StoredCompressedSize();
   // An abort answered here stops the inflater, which then returns 0. That is
   // turned into the user abort it is rather than left to look like a CRC
@@ -253,23 +232,19 @@ uint32_t TAbZipArchive::InflateItem(TAbZipItem& item, TStream& output, uint32_t 
   if (!item.IsEncrypted()) {
     crc = Inflate(*stream_, output, helper);
   } else {
-    int32_t requests = 0;
-    EnsurePassword(requests);
     const int64_t header_start = stream_->Position();
-    for (;;) {
-      helper.password = Password();
+    std::string password = Password();
+    AcceptPassword(password, ArchivePasswordRequests(), [&](const std::string& candidate) {
+      stream_->Seek(header_start, soBeginning);
+      helper.password = candidate;
       helper.check_value = check_value;
       try {
         crc = Inflate(*stream_, output, helper);
-        break;
+        return true;
       } catch (const EAbInflatePasswordError&) {
-        // Each answer is tried before the retries count as spent.
-        if (requests >= PasswordRetries()) throw EAbZipInvalidPassword();
-        ++requests;
-        if (RequestPassword().empty()) throw EAbUserAbort();
-        stream_->Seek(header_start, soBeginning);
+        return false;
       }
-    }
+    });
   }
   if (aborted) throw EAbUserAbort();
   return crc;

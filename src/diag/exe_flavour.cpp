@@ -9,7 +9,7 @@
 #include "platform/resources.h"
 #include "util/drive_probes.h"
 #include "util/environment_utils.h"
-#include "util/paths.h"
+#include "platform/path_text.h"
 
 namespace vx {
 

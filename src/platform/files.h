@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/errors.h"
 #include "platform/stream.h"
 
 namespace vx::platform {
@@ -21,21 +22,13 @@ constexpr uint32_t kAttrArchive = 0x20;
 constexpr uint32_t kAttrNormal = 0x80;
 constexpr uint32_t kInvalidAttributes = 0xFFFFFFFF;
 
-// Windows error codes the portable code looks at.
-constexpr uint32_t kErrorFileNotFound = 2;
-constexpr uint32_t kErrorPathNotFound = 3;
-constexpr uint32_t kErrorAccessDenied = 5;
-constexpr uint32_t kErrorNotReady = 21;
-constexpr uint32_t kErrorSharingViolation = 32;
-constexpr uint32_t kErrorFileExists = 80;
-constexpr uint32_t kErrorAlreadyExists = 183;
-
-// The Windows error code of the last failed call of this layer on this thread.
-uint32_t LastError();
-
 bool FileExists(const std::string& path);       // an existing file, not a directory
 bool DirectoryExists(const std::string& path);  // an existing directory
 bool CreateDirectory(const std::string& path);  // one level; false if it exists or fails
+// Creates `directory` and every missing directory above it, from the first
+// level below its root (drive, or server and share) down. True when it exists
+// afterwards; false with LastError() set when a level cannot be created.
+bool CreateDirs(const std::string& directory);
 bool RemoveDirectory(const std::string& path);  // an empty directory
 bool DeleteFile(const std::string& path);
 uint32_t GetFileAttributes(const std::string& path);  // kInvalidAttributes when absent

@@ -1,8 +1,8 @@
 #include "util/process_utils.h"
 
+#include "platform/path_text.h"
 #include "platform/system.h"
 #include "util/messages.h"
-#include "util/paths.h"
 
 namespace vx {
 
@@ -64,7 +64,7 @@ std::string SystemErrorText(uint32_t code) {
 }
 
 std::string LastErrorText() {
-  return SystemErrorText(platform::ThreadLastError());
+  return SystemErrorText(platform::LastError());
 }
 
 }  // namespace vx

@@ -3,12 +3,12 @@
 #include "platform/environment.h"
 #include "platform/exception.h"
 #include "platform/files.h"
+#include "platform/path_text.h"
 #include "platform/shell.h"
 #include "platform/system.h"
 #include "util/drive_probes.h"
 #include "util/environment_utils.h"
 #include "util/messages.h"
-#include "util/paths.h"
 
 namespace vx {
 
