@@ -105,4 +105,9 @@ void TForm1::HelpBtnClick() {
   messages_.Help(kHelpIndex, 0);
 }
 
+void TForm1::Button1Click() {
+  if (!OnShowDiagnostics) return;
+  OnShowDiagnostics("Setup", "", "", ChangeFileExt(system_.ProgramFileName(), ".INI"), 1.5f);
+}
+
 }  // namespace vx
