@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "archive/errors.h"
-#include "archive/name_rules.h"
 #include "archive/unzipper.h"
 #include "archive/zip_archive.h"
 #include "archive/zip_listing.h"
@@ -35,21 +34,6 @@ void ReportArchiveError(const std::string& archive, const std::string& message) 
 
 std::string ZipItemName(TAbArchiveItem& item) {
   return item.StoredName();
-}
-
-// Creates a directory with every missing parent.
-bool MakeDirectories(const std::string& directory) {
-  const size_t root = PathRootLength(directory);
-  for (size_t i = root; i <= directory.size(); ++i) {
-    if (i < directory.size() && directory[i] != '\\' && directory[i] != '/') continue;
-    if (i == root) continue;
-    const std::string level = directory.substr(0, i);
-    if (!platform::DirectoryExists(level) && !platform::CreateDirectory(level) &&
-        !platform::DirectoryExists(level)) {
-      return false;
-    }
-  }
-  return true;
 }
 
 // Draws the progress bar on standard error while members are extracted.
@@ -171,7 +155,7 @@ int RunExtract(const CommandLine& line) {
   std::string directory = line.directory;
   if (directory.empty()) {
     directory = platform::GetCurrentDirectory();
-  } else if (!platform::DirectoryExists(directory) && !MakeDirectories(directory)) {
+  } else if (!platform::DirectoryExists(directory) && !platform::CreateDirs(directory)) {
     ReportArchiveError(line.archive, "cannot create directory " + directory);
     return kExitCannotOpen;
   }

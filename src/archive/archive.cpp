@@ -4,6 +4,8 @@
 
 #include "archive/errors.h"
 #include "archive/name_rules.h"
+#include "archive/progress.h"
+#include "platform/path_text.h"
 #include "platform/datetime.h"
 #include "platform/files.h"
 

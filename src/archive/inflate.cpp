@@ -39,6 +39,7 @@
 
 #include "archive/crc32.h"
 #include "archive/errors.h"
+#include "archive/progress.h"
 #include "archive/zip_crypto.h"
 
 #if defined(__GNUC__) || defined(__clang__)
@@ -568,13 +569,9 @@ class Inflater {
 
   void ReportProgress() {
     if (!on_progress_) return;
-    // round(count * 100 / size), halves to even, the count capped at the size.
+    // The count is capped at the size, so the value never exceeds 100.
     const int64_t count = std::min(bytes_read_, stream_size_);
-    const int64_t scaled = count * 100;
-    int64_t percent = scaled / stream_size_;
-    const int64_t rest = scaled % stream_size_;
-    if (rest * 2 > stream_size_ || (rest * 2 == stream_size_ && (percent & 1))) ++percent;
-    (*on_progress_)(static_cast<int32_t>(percent));
+    (*on_progress_)(RoundedPercent(static_cast<uint64_t>(count), static_cast<uint64_t>(stream_size_)));
   }
 
   // Loads whole bytes until `n` bits (n <= 56) are buffered or the data ends.

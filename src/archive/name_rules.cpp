@@ -6,21 +6,8 @@ namespace vx {
 
 namespace {
 
-bool IsSeparator(char c) {
-  return c == '\\' || c == '/';
-}
-
 bool IsDriveLetter(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
-// Delphi's Trim: every control character and blank at both ends.
-std::string Trim(const std::string& text) {
-  size_t first = 0;
-  size_t last = text.size();
-  while (first < last && static_cast<unsigned char>(text[first]) <= ' ') ++first;
-  while (last > first && static_cast<unsigned char>(text[last - 1]) <= ' ') --last;
-  return text.substr(first, last - first);
 }
 
 // Up to and including the last "\"; the file portion is the rest.
@@ -74,45 +61,6 @@ bool AnsiSameText(const std::string& a, const std::string& b) {
   return true;
 }
 
-std::string ToBackslashes(const std::string& name) {
-  std::string result = name;
-  for (char& c : result) {
-    if (c == '/') c = '\\';
-  }
-  return result;
-}
-
-size_t PathRootLength(const std::string& path) {
-  if (path.size() >= 2 && IsDriveLetter(path[0]) && path[1] == ':') {
-    return path.size() >= 3 && IsSeparator(path[2]) ? 3 : 2;
-  }
-  if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
-    // "\\server\share\": two components after the double separator.
-    size_t i = 2;
-    for (int32_t component = 0; component < 2; ++component) {
-      while (i < path.size() && !IsSeparator(path[i])) ++i;
-      if (i < path.size()) ++i;
-    }
-    return i;
-  }
-  if (!path.empty() && IsSeparator(path[0])) return 1;
-  return 0;
-}
-
-std::string DropDriveOrShare(const std::string& path) {
-  size_t start = 0;
-  if (path.size() >= 2 && IsDriveLetter(path[0]) && path[1] == ':') {
-    start = 2;
-  } else if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
-    start = PathRootLength(path);
-  } else {
-    return path;
-  }
-  // What follows is relative to the drive or share, like the names it meets.
-  while (start < path.size() && IsSeparator(path[start])) ++start;
-  return path.substr(start);
-}
-
 bool PatternMatch(const std::string& name, const std::string& pattern) {
   if (name.empty()) return pattern.empty();
   if (pattern == "*" || pattern == "*.*") return true;
@@ -150,7 +98,7 @@ bool MatchMask(const std::string& item_name, const std::string& masks) {
   while (start <= masks.size()) {
     size_t end = masks.find(';', start);
     if (end == std::string::npos) end = masks.size();
-    std::string part = Trim(masks.substr(start, end - start));
+    std::string part = TrimBlanks(masks.substr(start, end - start));
     start = end + 1;
     if (part.empty()) continue;
 
@@ -209,40 +157,6 @@ std::string SafeRelativePath(const std::string& name, bool restore_path) {
     result += component;
   }
   return result;
-}
-
-std::string TrimBaseDirectory(const std::string& directory) {
-  if (directory.size() > 1 && IsSeparator(directory.back()) &&
-      directory[directory.size() - 2] != ':') {
-    return directory.substr(0, directory.size() - 1);
-  }
-  return directory;
-}
-
-std::string JoinPath(const std::string& directory, const std::string& name) {
-  if (directory.empty()) return name;
-  if (IsSeparator(directory.back())) return directory + name;
-  return directory + '\\' + name;
-}
-
-std::string ExtractFileDir(const std::string& path) {
-  size_t i = path.size();
-  while (i > 0 && !IsSeparator(path[i - 1])) --i;
-  if (i == 0) return "";
-  // Keep the separator of a root ("C:\", "\").
-  size_t root = PathRootLength(path);
-  if (i <= root) return path.substr(0, root);
-  return path.substr(0, i - 1);
-}
-
-uint8_t Percent(int32_t done, int32_t total) {
-  if (total > 16384000) {
-    done = static_cast<int32_t>((static_cast<uint32_t>(done) + 128u) / 256u);
-    total = static_cast<int32_t>((static_cast<uint32_t>(total) + 128u) / 256u);
-  }
-  if (total <= 0 || done <= 0) return 0;
-  if (done < total) return static_cast<uint8_t>(static_cast<int64_t>(done) * 100 / total);
-  return 100;
 }
 
 }  // namespace vx

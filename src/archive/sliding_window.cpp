@@ -5,6 +5,7 @@
 
 #include "archive/crc32.h"
 #include "archive/errors.h"
+#include "archive/progress.h"
 
 namespace vx {
 
@@ -22,16 +23,6 @@ constexpr int32_t kInvalidOrigin = 83;
 constexpr int32_t kInvalidPosition = 84;
 
 }  // namespace
-
-int32_t LegacyPercent(uint64_t done, uint64_t total) {
-  if (total > 16384000) {
-    done = (done + 128) / 256;
-    total = (total + 128) / 256;
-  }
-  if (total == 0) return 0;
-  if (done < total) return static_cast<int32_t>(done * 100 / total);
-  return 100;
-}
 
 TabSlidingWindowStream::TabSlidingWindowStream(TStream& output, uint32_t total, bool windowed)
     : output_(output),
@@ -64,7 +55,7 @@ void TabSlidingWindowStream::Send(const uint8_t* data, size_t size) {
 }
 
 void TabSlidingWindowStream::Report() {
-  const int32_t percent = LegacyPercent(sent_, total_);
+  const int32_t percent = Percent(sent_, total_);
   if (percent == last_percent_) return;
   last_percent_ = percent;
   bool abort = false;

@@ -123,8 +123,4 @@ inline void CopyMatch(uint8_t* out, size_t distance, size_t length) {
   }
 }
 
-// The whole percentage of `done` in `total` as the item progress reports it:
-// large totals are scaled down first so that done * 100 stays in 32 bits.
-int32_t LegacyPercent(uint64_t done, uint64_t total);
-
 }  // namespace vx

@@ -9,6 +9,7 @@
 #include "archive/inflate.h"
 #include "archive/legacy.h"
 #include "archive/name_rules.h"
+#include "archive/progress.h"
 #include "archive/zip_archive.h"
 #include "archive/zip_crypto.h"
 #include "platform/files.h"
@@ -30,37 +31,6 @@ constexpr uint32_t kSettableAttributes = platform::kAttrReadOnly | platform::kAt
                                          platform::kAttrSystem | platform::kAttrArchive |
                                          0x2000 /* not content indexed */;
 
-bool IsSeparator(char c) {
-  return c == '\\' || c == '/';
-}
-
-// round(done * 100 / total), ties to even, without floating point.
-uint8_t RoundedPercent(uint64_t done, uint64_t total) {
-  const uint64_t scaled = done * 100;
-  uint64_t quotient = scaled / total;
-  const uint64_t twice_remainder = (scaled % total) * 2;
-  if (twice_remainder > total || (twice_remainder == total && (quotient & 1) != 0)) ++quotient;
-  return static_cast<uint8_t>(std::min<uint64_t>(quotient, 100));
-}
-
-// Creates every missing directory of `directory`, from the first level below
-// its root (drive, or server and share) down.
-void ForceDirectories(const std::string& directory) {
-  const size_t root = PathRootLength(directory);
-  for (size_t i = root; i <= directory.size(); ++i) {
-    if (i < directory.size() && !IsSeparator(directory[i])) continue;
-    if (i == root || IsSeparator(directory[i - 1])) continue;
-    const std::string level = directory.substr(0, i);
-    if (platform::DirectoryExists(level)) continue;
-    if (!platform::CreateDirectory(level) && !platform::DirectoryExists(level)) {
-      const uint32_t error = platform::LastError();
-      throw EInOutError(
-          "Cannot create directory " + level + " (system error " + std::to_string(error) + ")",
-          error);
-    }
-  }
-}
-
 }  // namespace
 
 void TAbZipArchive::ExtractItemAt(TAbArchiveItem& item, const std::string& name) {
@@ -81,12 +51,17 @@ void TAbZipArchive::UnzipToFile(TAbZipItem& item, const std::string& name) {
   // to write (a directory entry, "..") is skipped.
   const std::string relative = SafeRelativePath(name, ExtractOptions().Contains(eoRestorePath));
   if (relative.empty()) return;
-  std::string path = JoinPath(BaseDirectory(), relative);
+  std::string path = AppendFileName(BaseDirectory(), relative);
 
   const std::string directory = ExtractFileDir(path);
   if (!directory.empty() && !platform::DirectoryExists(directory)) {
     if (!ExtractOptions().Contains(eoCreateDirs)) throw EAbNoSuchDirectory();
-    ForceDirectories(directory);
+    if (!platform::CreateDirs(directory)) {
+      const uint32_t error = platform::LastError();
+      throw EInOutError(
+          "Cannot create directory " + directory + " (system error " + std::to_string(error) + ")",
+          error);
+    }
   }
 
   if (platform::FileExists(path)) {

@@ -36,6 +36,10 @@ uint32_t LastError();
 bool FileExists(const std::string& path);       // an existing file, not a directory
 bool DirectoryExists(const std::string& path);  // an existing directory
 bool CreateDirectory(const std::string& path);  // one level; false if it exists or fails
+// Creates `directory` and every missing directory above it, from the first
+// level below its root (drive, or server and share) down. True when it exists
+// afterwards; false with LastError() set when a level cannot be created.
+bool CreateDirs(const std::string& directory);
 bool RemoveDirectory(const std::string& path);  // an empty directory
 bool DeleteFile(const std::string& path);
 uint32_t GetFileAttributes(const std::string& path);  // kInvalidAttributes when absent

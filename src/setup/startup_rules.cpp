@@ -2,13 +2,11 @@
 
 #include <limits>
 
+#include "archive/progress.h"
+
 namespace vx {
 
 namespace {
-
-bool IsPathDelimiter(char c) {
-  return c == '\\' || c == ':';
-}
 
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -18,20 +16,6 @@ int HexDigit(char c) {
 }
 
 }  // namespace
-
-std::string ChangeFileExt(const std::string& path, const std::string& extension) {
-  for (size_t i = path.size(); i > 0; --i) {
-    const char c = path[i - 1];
-    if (c == '.') return path.substr(0, i - 1) + extension;
-    if (IsPathDelimiter(c)) break;
-  }
-  return path + extension;
-}
-
-std::string ExtractFilePath(const std::string& path) {
-  const size_t last = path.find_last_of("\\:");
-  return last == std::string::npos ? std::string() : path.substr(0, last + 1);
-}
 
 int32_t ParseDiskNeededMB(const std::string& text) {
   constexpr int32_t kMissing = -1;
@@ -63,28 +47,10 @@ int32_t ParseDiskNeededMB(const std::string& text) {
   return static_cast<int32_t>(value);
 }
 
-std::string ReduceBackslashes(const std::string& path) {
-  std::string result;
-  result.reserve(path.size());
-  size_t i = 0;
-  if (path.size() > 2 && path[0] == '\\' && path[1] == '\\' && path[2] != '\\') {
-    result = "\\\\";
-    i = 2;  // path[2] is no backslash, so the pair stays whole
-  }
-  for (; i < path.size(); ++i) {
-    if (path[i] == '\\' && !result.empty() && result.back() == '\\') continue;
-    result += path[i];
-  }
-  return result;
-}
-
 int32_t BytesToMB(int64_t bytes) {
   if (bytes <= 0) return 0;
-  constexpr int64_t kHalf = int64_t{1} << 19;
-  int64_t mb = bytes >> 20;
-  const int64_t rest = bytes & ((int64_t{1} << 20) - 1);
-  if (rest > kHalf || (rest == kHalf && (mb & 1) != 0)) ++mb;
-  if (mb > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+  const uint64_t mb = RoundHalfEven(static_cast<uint64_t>(bytes), uint64_t{1} << 20);
+  if (mb > static_cast<uint64_t>(std::numeric_limits<int32_t>::max())) return std::numeric_limits<int32_t>::max();
   return static_cast<int32_t>(mb);
 }
 

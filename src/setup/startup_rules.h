@@ -5,24 +5,13 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/path_text.h"
+
 namespace vx {
-
-// `path` with the extension of its file name (from the last dot on) replaced
-// by `extension`; appended when the file name has no dot.
-std::string ChangeFileExt(const std::string& path, const std::string& extension);
-
-// The directory part of `path` up to and including its last backslash (or
-// the colon of a bare drive); "" when there is none.
-std::string ExtractFilePath(const std::string& path);
 
 // A "DiskNeededMB" value: decimal, or hexadecimal after "0x", "0X" or "$".
 // Anything that is not a whole 32-bit number gives -1, as a missing value does.
 int32_t ParseDiskNeededMB(const std::string& text);
-
-// `path` with every run of backslashes reduced to one, except the two that
-// open a network path (\\server\share), which would otherwise name the root
-// of the current drive instead of the share.
-std::string ReduceBackslashes(const std::string& path);
 
 // Bytes as mebibytes, rounded to the nearest (ties to even); saturates at the
 // largest 32-bit value.

@@ -2,7 +2,7 @@
 
 #include "platform/system.h"
 #include "util/messages.h"
-#include "util/paths.h"
+#include "platform/path_text.h"
 
 namespace vx {
 

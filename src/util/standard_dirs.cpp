@@ -8,7 +8,7 @@
 #include "util/drive_probes.h"
 #include "util/environment_utils.h"
 #include "util/messages.h"
-#include "util/paths.h"
+#include "platform/path_text.h"
 
 namespace vx {
 

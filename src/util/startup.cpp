@@ -4,7 +4,7 @@
 
 #include "platform/registry.h"
 #include "util/environment_utils.h"
-#include "util/paths.h"
+#include "platform/path_text.h"
 
 namespace vx {
 

@@ -1,6 +1,7 @@
 // Masks, output paths and progress arithmetic: the rules that decide which
 // members are written, where, and what the progress events say.
 #include "archive/name_rules.h"
+#include "archive/progress.h"
 
 #include <gtest/gtest.h>
 
@@ -81,9 +82,9 @@ TEST(BaseDirectoryRule, TrailingSeparator) {
 }
 
 TEST(PathParts, JoinAndDirectory) {
-  EXPECT_EQ(JoinPath("C:\\inst", "a\\b.txt"), "C:\\inst\\a\\b.txt");
-  EXPECT_EQ(JoinPath("C:\\", "b.txt"), "C:\\b.txt");
-  EXPECT_EQ(JoinPath("", "b.txt"), "b.txt");
+  EXPECT_EQ(AppendFileName("C:\\inst", "a\\b.txt"), "C:\\inst\\a\\b.txt");
+  EXPECT_EQ(AppendFileName("C:\\", "b.txt"), "C:\\b.txt");
+  EXPECT_EQ(AppendFileName("", "b.txt"), "b.txt");
   EXPECT_EQ(ExtractFileDir("C:\\inst\\a\\b.txt"), "C:\\inst\\a");
   EXPECT_EQ(ExtractFileDir("C:\\b.txt"), "C:\\");
   EXPECT_EQ(ExtractFileDir("/tmp/x\\b.txt"), "/tmp/x");

@@ -113,5 +113,26 @@ TEST(SystemErrorText, AMessageWithInsertsKeepsThemAsTheyStand) {
 }
 #endif
 
+TEST(QuoteArgument, StripsQuotesAndBlanksThenQuotesWhatNeedsIt) {
+  EXPECT_EQ(QuoteArgument("\"C:\\Program Files\\VX\\KELDA.EXE\""),
+            "\"C:\\Program Files\\VX\\KELDA.EXE\"");
+  EXPECT_EQ(QuoteArgument("  C:\\Program Files\\VX\\KELDA.EXE\t"),
+            "\"C:\\Program Files\\VX\\KELDA.EXE\"");
+  EXPECT_EQ(QuoteArgument("C:\\VX\\kelrpt.sti"), "C:\\VX\\kelrpt.sti");
+  EXPECT_EQ(QuoteArgument("C:\\R&D\\x.sti"), "\"C:\\R&D\\x.sti\"");
+  EXPECT_EQ(QuoteArgument(""), "");
+  EXPECT_EQ(QuoteArgument("\" \"\"  \""), "");
+  // Quotes inside the text are left alone.
+  EXPECT_EQ(QuoteArgument("a\"b"), "a\"b");
+}
+
+TEST(StartProgramText, CommandLineAndWindowTitle) {
+  EXPECT_EQ(ProgramCommandLine("C:\\Program Files\\VX\\KELDA.EXE", "kelrpt.sti"),
+            "\"C:\\Program Files\\VX\\KELDA.EXE\" kelrpt.sti");
+  EXPECT_EQ(ProgramCommandLine("C:\\VX\\KELDA.EXE", ""), "C:\\VX\\KELDA.EXE ");
+  EXPECT_EQ(ProgramWindowTitle("Diagnostics", "C:\\VX\\KELDA.EXE"), "Diagnostics: KELDA.EXE");
+  EXPECT_EQ(ProgramWindowTitle("", "C:\\VX\\KELDA.EXE"), "");
+}
+
 }  // namespace
 }  // namespace vx

@@ -7,7 +7,7 @@
 #include "platform/system.h"
 #include "support/test_support.h"
 #include "util/drive_probes.h"
-#include "util/paths.h"
+#include "platform/path_text.h"
 #include "util_test_helpers.h"
 
 namespace vx {

@@ -1,8 +1,6 @@
-#include "util/paths.h"
+#include "platform/path_text.h"
 
 #include <gtest/gtest.h>
-
-#include "util/process_utils.h"
 
 namespace vx {
 namespace {
@@ -39,27 +37,6 @@ TEST(TrimBlanks, RemovesBlanksAndControlCharactersAtBothEnds) {
   EXPECT_EQ(TrimBlanks(" \x01\x1f "), "");
   // Bytes above 127 are letters in the ANSI code page, not blanks.
   EXPECT_EQ(TrimBlanks("\xe9t\xe9"), "\xe9t\xe9");
-}
-
-TEST(QuoteArgument, StripsQuotesAndBlanksThenQuotesWhatNeedsIt) {
-  EXPECT_EQ(QuoteArgument("\"C:\\Program Files\\VX\\KELDA.EXE\""),
-            "\"C:\\Program Files\\VX\\KELDA.EXE\"");
-  EXPECT_EQ(QuoteArgument("  C:\\Program Files\\VX\\KELDA.EXE\t"),
-            "\"C:\\Program Files\\VX\\KELDA.EXE\"");
-  EXPECT_EQ(QuoteArgument("C:\\VX\\kelrpt.sti"), "C:\\VX\\kelrpt.sti");
-  EXPECT_EQ(QuoteArgument("C:\\R&D\\x.sti"), "\"C:\\R&D\\x.sti\"");
-  EXPECT_EQ(QuoteArgument(""), "");
-  EXPECT_EQ(QuoteArgument("\" \"\"  \""), "");
-  // Quotes inside the text are left alone.
-  EXPECT_EQ(QuoteArgument("a\"b"), "a\"b");
-}
-
-TEST(StartProgramText, CommandLineAndWindowTitle) {
-  EXPECT_EQ(ProgramCommandLine("C:\\Program Files\\VX\\KELDA.EXE", "kelrpt.sti"),
-            "\"C:\\Program Files\\VX\\KELDA.EXE\" kelrpt.sti");
-  EXPECT_EQ(ProgramCommandLine("C:\\VX\\KELDA.EXE", ""), "C:\\VX\\KELDA.EXE ");
-  EXPECT_EQ(ProgramWindowTitle("Diagnostics", "C:\\VX\\KELDA.EXE"), "Diagnostics: KELDA.EXE");
-  EXPECT_EQ(ProgramWindowTitle("", "C:\\VX\\KELDA.EXE"), "");
 }
 
 }  // namespace
