@@ -3,7 +3,7 @@
 #include "platform/files.h"
 #include "platform/system.h"
 #include "util/environment_utils.h"
-#include "util/paths.h"
+#include "platform/path_text.h"
 
 namespace vx {
 
