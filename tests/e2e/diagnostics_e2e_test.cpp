@@ -245,6 +245,27 @@ TEST_F(DiagnosticsE2E, ShowsTheToolsReportAndCopiesAndSavesTheMemo) {
       std::regex::icase);
   EXPECT_TRUE(std::regex_search(memo, tool_lines)) << memo.substr(memo.find(header) - 8);
   EXPECT_EQ(memo.find("END KELDA"), std::string::npos);
+  // The report above them: this program, its settings file and the product
+  // with the flavours its three executables carry.
+  const std::string report = memo.substr(0, memo.find("\r\n  \r\n  \r\n" + header));
+  const std::string exe = product + "\\";
+  for (const std::string& line : std::vector<std::string>{
+           "Program: Setup", "Version 1.50,  13/Mar/2007", "VESTRIX directory is " + product,
+           "Program Ini Name: " + package_.Path() + "\\setup.INI",
+           "Complete Contents of Environment:",
+           "**** WARNING **** KELDA and SORVIN have different Lahey/Fujitsu flavours",
+           "**** WARNING **** SORVIN and MIRELT have different Lahey/Fujitsu flavours"}) {
+    EXPECT_NE(report.find("\r\n" + line + "\r\n"), std::string::npos) << line;
+  }
+  for (const std::string& flavour :
+       {"KELDA is " + exe + "KELDA.EXE  Lahey LF95(Vestrix)  .+  flavour: New Fujitsu",
+        "SORVIN is " + exe + "SORVIN.EXE  Lahey F77  .+  flavour: Old Lahey",
+        "MIRELT is " + exe + "MIRELT.EXE  Intel Fortran(Vestrix)  .+  flavour: New Fujitsu"}) {
+    const std::string pattern =
+        std::regex_replace(flavour, std::regex(R"([\\^$|()\[\]{}*?])"), R"(\$&)");
+    EXPECT_TRUE(std::regex_search(report, std::regex("\r\n" + pattern + "\r\n"))) << flavour;
+  }
+  EXPECT_EQ(report.find("KELDA and MIRELT have different"), std::string::npos);
   // Both of the tool's files are cleared away.
   EXPECT_FALSE(fs::exists(product + "\\kelda.rpt"));
   EXPECT_FALSE(fs::exists(product + "\\kelrpt.sti"));

@@ -4,6 +4,7 @@
 
 #include <exception>
 
+#include "diag/report.h"
 #include "gui/win32/diag_window.h"
 #include "gui/win32/main_window.h"
 #include "platform/exception.h"
@@ -13,18 +14,6 @@
 #include "util/startup.h"
 
 namespace vx::gui {
-
-namespace {
-
-// The report the diagnostics window shows.
-std::string DiagnosticReport(const std::string& program_name, const std::string& temp_dir,
-                             const std::string& keep_dir, const std::string& settings_file,
-                             float version) {
-  (void)program_name, (void)temp_dir, (void)keep_dir, (void)settings_file, (void)version;
-  return "";
-}
-
-}  // namespace
 
 int RunSetup(HINSTANCE instance) {
   // The process-wide settings come first: the windows take their fonts from them.
@@ -47,8 +36,8 @@ int RunSetup(HINSTANCE instance) {
     form.OnShowDiagnostics = [&window](const std::string& program_name, const std::string& temp_dir,
                                        const std::string& keep_dir,
                                        const std::string& settings_file, float version) {
-      ShowDiagnosticsWindow(window.Handle(), DiagnosticReport, program_name, temp_dir, keep_dir,
-                            settings_file, version);
+      ShowDiagnosticsWindow(window.Handle(), BuildDiagnosticReport, program_name, temp_dir,
+                            keep_dir, settings_file, version);
     };
 
     try {
