@@ -179,6 +179,10 @@ void ScanExeSignatures(const std::string& path, std::string& flavour_class,
       if (length < buffer.size()) {
         // The last, short block (possibly empty).
         scanner.ScanBlock(buffer.data() + offset, length - offset);
+        // A read that fails after some bytes came returns them short; the
+        // next read then raises the failure instead of passing it for the end.
+        uint8_t probe;
+        file->Read(&probe, 1);
         break;
       }
     }

@@ -238,6 +238,15 @@ struct LineEdit {
   std::vector<std::string> insert;
 };
 struct ReportCase {
+  ReportCase(const char* title, std::function<void(DiagnosticFacts&)> change, const char* from,
+             size_t remove, std::vector<std::string> insert,
+             std::optional<LineEdit> also = std::nullopt)
+      : title(title),
+        change(std::move(change)),
+        from(from),
+        remove(remove),
+        insert(std::move(insert)),
+        also(std::move(also)) {}
   const char* title;
   std::function<void(DiagnosticFacts&)> change;
   const char* from;

@@ -8,6 +8,12 @@
 #include <malloc.h>
 #include <unistd.h>
 
+#if defined(__SANITIZE_ADDRESS__)
+// The sanitizer runtime's allocator statistics (its header is not always installed).
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
+extern "C" size_t __sanitizer_get_free_bytes();
+#endif
+
 #include <ctime>
 #include <fstream>
 
@@ -75,6 +81,13 @@ std::optional<uint64_t> WorkingSetBytes() {
 }
 
 std::optional<HeapFigures> RuntimeHeapFigures() {
+#if defined(__SANITIZE_ADDRESS__)
+  // The sanitizer replaces the allocator; its own statistics are the heap's.
+  HeapFigures sanitized;
+  sanitized.used = __sanitizer_get_current_allocated_bytes();
+  sanitized.unused = __sanitizer_get_free_bytes();
+  return sanitized;
+#endif
   struct mallinfo2 info = mallinfo2();
   HeapFigures figures;
   figures.used = info.uordblks + info.hblkhd;  // small blocks and separately mapped big ones
