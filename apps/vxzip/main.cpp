@@ -7,14 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "archive/disk_prompt.h"
 #include "archive/errors.h"
 #include "archive/unzipper.h"
 #include "archive/zip_archive.h"
 #include "archive/zip_listing.h"
 #include "command_line.h"
 #include "platform/exception.h"
+#include "platform/console.h"
 #include "platform/files.h"
-#include "terminal.h"
 
 namespace vx::vxzip {
 namespace {
@@ -87,6 +88,26 @@ class ProgressBar {
   TAbArchiveItem* shown_item_ = nullptr;
   std::chrono::steady_clock::time_point shown_at_;
 };
+
+// Asks for the next disk of a spanned set on the terminal; without one (a
+// script, a pipe) nobody can change disks, so the request is refused with a
+// message that says why.
+bool AskForDiskOnTerminal(const std::string& caption, const std::string& text) {
+  if (!platform::IsTerminal(platform::StandardStream::kInput)) {
+    PrintLine(stderr, "vxzip: " + text + ": standard input is not a terminal, so nobody can "
+                      "insert the disk; giving up");
+    return false;
+  }
+  std::fprintf(stderr, "%s: %s, then press Enter (or type q and Enter to stop): ", caption.c_str(),
+               text.c_str());
+  std::fflush(stderr);
+  std::string answer;
+  for (int c = std::fgetc(stdin); c != EOF && c != '\n'; c = std::fgetc(stdin)) {
+    answer += static_cast<char>(c);
+  }
+  if (std::feof(stdin)) return false;
+  return answer != "q" && answer != "Q";
+}
 
 // Opens the archive; on failure reports it and answers false.
 bool OpenArchive(TAbUnZipper& unzipper, const std::string& archive) {
@@ -179,7 +200,7 @@ int RunExtract(const CommandLine& line) {
   for (int32_t i = 0; i < unzipper.Count(); ++i) {
     total_bytes += static_cast<uint32_t>(unzipper.Items(i).UncompressedSize());
   }
-  ProgressBar bar(StandardErrorIsTerminal());
+  ProgressBar bar(platform::IsTerminal(platform::StandardStream::kError));
   unzipper.OnConfirmProcessItem = [&](TAbUnZipper&, TAbArchiveItem& item, TAbProcessType, bool&) {
     bar.StartItem(item, total_bytes);
   };
@@ -225,6 +246,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "vxzip: %s\n%s", error.c_str(), UsageText().c_str());
     return kExitCannotOpen;
   }
+  vx::SetDiskPrompt(AskForDiskOnTerminal);
   switch (line.command) {
     case Command::kHelp:
       std::fputs(UsageText().c_str(), stdout);

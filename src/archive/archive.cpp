@@ -1,7 +1,5 @@
 #include "archive/archive.h"
 
-#include <ctime>
-
 #include "archive/errors.h"
 #include "archive/name_rules.h"
 #include "archive/progress.h"
@@ -14,21 +12,7 @@ namespace vx {
 namespace {
 
 std::string NowText() {
-  std::time_t now = std::time(nullptr);
-  std::tm local{};
-#ifdef _WIN32
-  localtime_s(&local, &now);
-#else
-  localtime_r(&now, &local);
-#endif
-  platform::LocalDateTime when;
-  when.year = static_cast<uint16_t>(local.tm_year + 1900);
-  when.month = static_cast<uint16_t>(local.tm_mon + 1);
-  when.day = static_cast<uint16_t>(local.tm_mday);
-  when.hour = static_cast<uint16_t>(local.tm_hour);
-  when.minute = static_cast<uint16_t>(local.tm_min);
-  when.second = static_cast<uint16_t>(local.tm_sec);
-  return platform::FormatLocaleDateTime(when);
+  return platform::FormatLocaleDateTime(platform::CurrentLocalDateTime());
 }
 
 }  // namespace

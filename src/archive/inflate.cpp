@@ -571,7 +571,15 @@ class Inflater {
     if (!on_progress_) return;
     // The count is capped at the size, so the value never exceeds 100.
     const int64_t count = std::min(bytes_read_, stream_size_);
-    (*on_progress_)(RoundedPercent(static_cast<uint64_t>(count), static_cast<uint64_t>(stream_size_)));
+    // A user abort from the callback stops decoding like its own abort does.
+    // Only the callback's: the same abort raised by the source (a disk
+    // request refused while reading) must pass through to the caller.
+    try {
+      (*on_progress_)(
+          RoundedPercent(static_cast<uint64_t>(count), static_cast<uint64_t>(stream_size_)));
+    } catch (const EAbUserAbort&) {
+      throw EAbAbortProgress();
+    }
   }
 
   // Loads whole bytes until `n` bits (n <= 56) are buffered or the data ends.
@@ -1081,8 +1089,6 @@ uint32_t Inflate(TStream& source, TStream& dest, TAbDeflateHelper& helper) {
   } catch (const EAbInternalInflateError& e) {
     throw EAbInflateError(e.Message());
   } catch (const EAbAbortProgress&) {
-    inflater.Flush();
-  } catch (const EAbUserAbort&) {
     inflater.Flush();
   }
   inflater.RepositionSource();

@@ -1,10 +1,20 @@
 #include "archive/unzipper.h"
 
+#include "archive/disk_prompt.h"
 #include "archive/errors.h"
 #include "archive/zip_archive.h"
 #include "platform/files.h"
 
 namespace vx {
+
+namespace {
+
+// Texts of the default disk requests in the message table.
+constexpr int32_t kInsertFloppyText = 11;
+constexpr int32_t kLastDiskText = 12;
+constexpr int32_t kNthDiskText = 14;
+
+}  // namespace
 
 TAbUnZipper::TAbUnZipper() = default;
 
@@ -127,12 +137,18 @@ void TAbUnZipper::ConnectArchive() {
     if (OnRequestLastDisk) {
       OnRequestLastDisk(*this, abort);
     } else {
-      abort = true;  // nobody to insert the disk
+      abort = !PromptForDisk(MessageTextOf(kInsertFloppyText), MessageTextOf(kLastDiskText));
     }
   };
   archive.OnRequestNthDisk = [this](uint8_t disk_number, bool& abort) {
     abort = false;
-    if (OnRequestNthDisk) OnRequestNthDisk(*this, disk_number, abort);
+    if (OnRequestNthDisk) {
+      OnRequestNthDisk(*this, disk_number, abort);
+    } else {
+      abort = !PromptForDisk(
+          MessageTextOf(kInsertFloppyText),
+          FormatMessageText(MessageTextOf(kNthDiskText), {std::to_string(disk_number)}));
+    }
   };
 }
 

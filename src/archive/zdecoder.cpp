@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "archive/errors.h"
+#include "archive/password_requests.h"
 
 namespace vx {
 
@@ -29,15 +30,11 @@ bool TAbZDecoder::Attempt(TStream& archive, int64_t start) {
 }
 
 void TAbZDecoder::CheckPassword(TStream& archive, int64_t start) {
-  // Every password asked for is tried: the first attempt uses the password
-  // given, each rejection may ask for one more, up to `retries` times.
-  for (int32_t requests = 0;; ++requests) {
-    if (Attempt(archive, start)) return;
-    if (requests >= retries_) break;
-    std::string answer = password_;
-    if (OnNeedPassword && OnNeedPassword(answer)) password_ = std::move(answer);
-  }
-  throw EAbZipInvalidPassword();
+  TAbPasswordRequests requests;
+  requests.retries = retries_;
+  requests.ask = OnNeedPassword;
+  AcceptPassword(password_, requests,
+                 [&](const std::string&) { return Attempt(archive, start); });
 }
 
 }  // namespace vx

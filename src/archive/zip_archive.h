@@ -9,6 +9,7 @@
 #include <string>
 
 #include "archive/archive.h"
+#include "archive/password_requests.h"
 #include "archive/span_stream.h"
 
 namespace vx {
@@ -178,8 +179,11 @@ class TAbZipArchive : public TAbArchive {
 
   // Writes the item to a file below the base directory (see ExtractAt).
   void UnzipToFile(TAbZipItem& item, const std::string& name);
+  // What the decoded bytes are for: written to the stream, or only checked
+  // (the inflater then skips the output work).
+  enum UnzipTarget { kWrite, kTestOnly };
   // Decodes the item into `stream`, checking its CRC-32.
-  void UnzipToStream(TAbZipItem& item, TStream* stream);
+  void UnzipToStream(TAbZipItem& item, TStream* stream, UnzipTarget target = kWrite);
 
  protected:
   void LoadArchive() override;
@@ -198,10 +202,12 @@ class TAbZipArchive : public TAbArchive {
   // check value; the stream is left at the member data.
   uint32_t ReadLocalHeader(TAbZipItem& item, TAbZipLocalFileHeader& local);
   uint32_t StoreItem(TAbZipItem& item, TStream& output, uint32_t check_value);
-  uint32_t InflateItem(TAbZipItem& item, TStream& output, uint32_t check_value, bool deflate64);
+  uint32_t InflateItem(TAbZipItem& item, TStream& output, uint32_t check_value, bool deflate64,
+                       bool test_only);
   uint32_t LegacyDecode(TAbZipItem& item, uint8_t method, TStream& output, uint32_t check_value);
-  // The initial password of an encrypted member: one request when none is set.
-  void EnsurePassword(int32_t& requests);
+  // How the stored and deflate decoders ask for passwords: once first when
+  // none is set, and an empty answer or a missing handler stops the member.
+  TAbPasswordRequests ArchivePasswordRequests();
 
   std::unique_ptr<TAbSpanStream> stream_;
   TAbZipDirectoryFileFooter footer_;

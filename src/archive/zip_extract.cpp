@@ -9,6 +9,7 @@
 #include "archive/inflate.h"
 #include "archive/legacy.h"
 #include "archive/name_rules.h"
+#include "archive/password_requests.h"
 #include "archive/progress.h"
 #include "archive/zip_archive.h"
 #include "archive/zip_crypto.h"
@@ -43,7 +44,7 @@ void TAbZipArchive::ExtractItemToStream(TAbArchiveItem& item, TStream& stream) {
 
 void TAbZipArchive::TestItem(TAbArchiveItem& item) {
   TDiscardStream discard;
-  UnzipToStream(static_cast<TAbZipItem&>(item), &discard);
+  UnzipToStream(static_cast<TAbZipItem&>(item), &discard, kTestOnly);
 }
 
 void TAbZipArchive::UnzipToFile(TAbZipItem& item, const std::string& name) {
@@ -101,7 +102,7 @@ void TAbZipArchive::UnzipToFile(TAbZipItem& item, const std::string& name) {
   }
 }
 
-void TAbZipArchive::UnzipToStream(TAbZipItem& item, TStream* stream) {
+void TAbZipArchive::UnzipToStream(TAbZipItem& item, TStream* stream, UnzipTarget target) {
   if (stream == nullptr) throw EAbBadStream();
   if (static_cast<uint8_t>(item.VersionNeededToExtract()) > kHighestVersionNeeded) {
     throw EAbZipVersion();
@@ -118,7 +119,8 @@ void TAbZipArchive::UnzipToStream(TAbZipItem& item, TStream* stream) {
       break;
     case 8:
     case 9:
-      crc = InflateItem(item, *stream, check_value, local.CompressionMethod() == 9);
+      crc = InflateItem(item, *stream, check_value, local.CompressionMethod() == 9,
+                        target == kTestOnly);
       break;
     default:
       crc = LegacyDecode(item, local.CompressionMethod(), *stream, check_value);
@@ -146,28 +148,32 @@ uint32_t TAbZipArchive::ReadLocalHeader(TAbZipItem& item, TAbZipLocalFileHeader&
                                    : item.CRC32();
 }
 
-void TAbZipArchive::EnsurePassword(int32_t& requests) {
-  if (!Password().empty()) return;
-  RequestPassword();
-  ++requests;
-  if (Password().empty()) throw EAbZipInvalidPassword();
+TAbPasswordRequests TAbZipArchive::ArchivePasswordRequests() {
+  TAbPasswordRequests requests;
+  requests.retries = PasswordRetries();
+  requests.ask_when_empty = true;
+  requests.refusal_aborts = true;
+  // An empty answer, or no handler at all, means stop.
+  requests.ask = [this](std::string& password) {
+    std::string answer = RequestPassword();
+    if (answer.empty()) return false;
+    password = answer;
+    return true;
+  };
+  return requests;
 }
 
 uint32_t TAbZipArchive::StoreItem(TAbZipItem& item, TStream& output, uint32_t check_value) {
   TStream* source = stream_.get();
   std::unique_ptr<TAbDfDecryptStream> decrypt;
   if (item.IsEncrypted()) {
-    int32_t requests = 0;
-    EnsurePassword(requests);
     const int64_t header_start = stream_->Position();
-    decrypt = std::make_unique<TAbDfDecryptStream>(*stream_, check_value, Password());
-    while (!decrypt->IsValid()) {
-      if (requests >= PasswordRetries()) throw EAbZipInvalidPassword();
-      ++requests;
-      if (RequestPassword().empty()) throw EAbUserAbort();
+    std::string password = Password();
+    AcceptPassword(password, ArchivePasswordRequests(), [&](const std::string& candidate) {
       stream_->Seek(header_start, soBeginning);
-      decrypt = std::make_unique<TAbDfDecryptStream>(*stream_, check_value, Password());
-    }
+      decrypt = std::make_unique<TAbDfDecryptStream>(*stream_, check_value, candidate);
+      return decrypt->IsValid();
+    });
     source = decrypt.get();
   }
 
@@ -203,12 +209,10 @@ uint32_t TAbZipArchive::StoreItem(TAbZipItem& item, TStream& output, uint32_t ch
 }
 
 uint32_t TAbZipArchive::InflateItem(TAbZipItem& item, TStream& output, uint32_t check_value,
-                                    bool deflate64) {
+                                    bool deflate64, bool test_only) {
   TAbDeflateHelper helper;
   if (deflate64) helper.options |= TAbDeflateHelper::kOptionDeflate64;
-  if (dynamic_cast<TDiscardStream*>(&output) != nullptr) {
-    helper.options |= TAbDeflateHelper::kOptionTestOnly;
-  }
+  if (test_only) helper.options |= TAbDeflateHelper::kOptionTestOnly;
   helper.stream_size = item.StoredCompressedSize();
   // An abort answered here stops the inflater, which then returns 0. That is
   // turned into the user abort it is rather than left to look like a CRC
@@ -225,23 +229,19 @@ uint32_t TAbZipArchive::InflateItem(TAbZipItem& item, TStream& output, uint32_t 
   if (!item.IsEncrypted()) {
     crc = Inflate(*stream_, output, helper);
   } else {
-    int32_t requests = 0;
-    EnsurePassword(requests);
     const int64_t header_start = stream_->Position();
-    for (;;) {
-      helper.password = Password();
+    std::string password = Password();
+    AcceptPassword(password, ArchivePasswordRequests(), [&](const std::string& candidate) {
+      stream_->Seek(header_start, soBeginning);
+      helper.password = candidate;
       helper.check_value = check_value;
       try {
         crc = Inflate(*stream_, output, helper);
-        break;
+        return true;
       } catch (const EAbInflatePasswordError&) {
-        // Each answer is tried before the retries count as spent.
-        if (requests >= PasswordRetries()) throw EAbZipInvalidPassword();
-        ++requests;
-        if (RequestPassword().empty()) throw EAbUserAbort();
-        stream_->Seek(header_start, soBeginning);
+        return false;
       }
-    }
+    });
   }
   if (aborted) throw EAbUserAbort();
   return crc;

@@ -1,4 +1,5 @@
-// File dates and their text in the user's locale.
+// Local dates and times: of files, of now, packed the MS-DOS way, and their
+// text in the user's locale.
 #pragma once
 
 #include <cstdint>
@@ -21,6 +22,17 @@ struct LocalDateTime {
 // returns its last-write time in local time; nullopt when the file cannot be
 // opened.
 std::optional<LocalDateTime> FileLastWriteTime(const std::string& path);
+
+// The current local date and time.
+LocalDateTime CurrentLocalDateTime();
+
+// The MS-DOS date and time of a local time (two-second steps); both 0 outside
+// the years 1980-2107.
+void PackDosDateTime(const LocalDateTime& when, uint16_t& dos_date, uint16_t& dos_time);
+
+// The local time an MS-DOS date and time stand for; nullopt when a field is
+// out of range (month 13, 30 February, hour 24...).
+std::optional<LocalDateTime> UnpackDosDateTime(uint16_t dos_date, uint16_t dos_time);
 
 // The user's short date, a blank and the long time.
 std::string FormatLocaleDateTime(const LocalDateTime& when);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/errors.h"
 #include "platform/stream.h"
 
 namespace vx::platform {
@@ -20,18 +21,6 @@ constexpr uint32_t kAttrDirectory = 0x10;
 constexpr uint32_t kAttrArchive = 0x20;
 constexpr uint32_t kAttrNormal = 0x80;
 constexpr uint32_t kInvalidAttributes = 0xFFFFFFFF;
-
-// Windows error codes the portable code looks at.
-constexpr uint32_t kErrorFileNotFound = 2;
-constexpr uint32_t kErrorPathNotFound = 3;
-constexpr uint32_t kErrorAccessDenied = 5;
-constexpr uint32_t kErrorNotReady = 21;
-constexpr uint32_t kErrorSharingViolation = 32;
-constexpr uint32_t kErrorFileExists = 80;
-constexpr uint32_t kErrorAlreadyExists = 183;
-
-// The Windows error code of the last failed call of this layer on this thread.
-uint32_t LastError();
 
 bool FileExists(const std::string& path);       // an existing file, not a directory
 bool DirectoryExists(const std::string& path);  // an existing directory

@@ -1,5 +1,5 @@
 // The machine and the running system as Windows describes them: version
-// record, error-message table, processor count, memory, the Windows and
+// record, processor count, memory, the Windows and
 // program paths, and the few system parameters the program adjusts at start.
 // On Linux the same questions get the nearest answer, or an explicit absence.
 #pragma once
@@ -8,24 +8,9 @@
 #include <optional>
 #include <string>
 
-#include "platform/exception.h"
+#include "platform/errors.h"
 
 namespace vx::platform {
-
-// An operating-system call failed where the caller cannot go on; ErrorCode()
-// is the Windows error code.
-class EOSError : public Exception {
- public:
-  EOSError(std::string message, uint32_t error_code)
-      : Exception(std::move(message)), error_code_(error_code) {}
-  uint32_t ErrorCode() const { return error_code_; }
-
- private:
-  uint32_t error_code_;
-};
-
-// Raises EOSError for `code`, with the system's text for it.
-[[noreturn]] void RaiseOSError(uint32_t code);
 
 // Platform identifiers of the version record.
 constexpr uint32_t kPlatformWin32Windows = 1;  // Windows 95, 98, Me
@@ -42,14 +27,6 @@ struct OsVersionInfo {
 
 // The version record; raises EOSError when the query fails.
 OsVersionInfo GetVersionInfo();
-
-// The system's message text for a Windows error code, exactly as returned
-// (usually ending in CR LF); nullopt when the system has none.
-std::optional<std::string> SystemErrorMessage(uint32_t code);
-
-// The calling thread's last Windows error code (GetLastError on Windows, the
-// last failure of this layer on Linux).
-uint32_t ThreadLastError();
 
 uint32_t NumberOfProcessors();   // from the system information
 uint64_t TotalPhysicalMemory();  // bytes, as the memory status reports them

@@ -12,9 +12,9 @@
 namespace vx {
 
 enum TMessageKind : int32_t { mkError, mkWarning, mkInformation, mkConfirmation };
-enum TMessageButtons : int32_t { mbOK, mbOKHelp, mbYesNo };
+enum TMessageButtons : int32_t { mbOK, mbOKHelp, mbYesNo, mbOKCancel };
 // mrNone: the box closed without an answer (the end had been requested).
-enum TModalResult : int32_t { mrNone, mrOK, mrYes, mrNo };
+enum TModalResult : int32_t { mrNone, mrOK, mrYes, mrNo, mrCancel };
 
 // Help contexts of the help file's topics.
 constexpr uint32_t kNoHelpContext = 0;

@@ -64,7 +64,7 @@ std::string SystemErrorText(uint32_t code) {
 }
 
 std::string LastErrorText() {
-  return SystemErrorText(platform::ThreadLastError());
+  return SystemErrorText(platform::LastError());
 }
 
 }  // namespace vx

@@ -15,8 +15,6 @@ struct StartupState {
   int32_t logical_processors = 0;
   int32_t physical_memory_mb = 0;
   std::string command_interpreter;
-  std::string default_font_face = "MS Sans Serif";
-  bool force_current_directory = false;
 };
 
 StartupState& State() {
@@ -25,7 +23,6 @@ StartupState& State() {
 }
 
 // Font face names hold at most 31 characters and a terminating zero.
-constexpr size_t kMaxFontFace = 31;
 
 }  // namespace
 
@@ -84,9 +81,6 @@ void StartupSummary() {
     platform::SetForegroundLockTimeout(0);
   }
 
-  const std::string menu_face = platform::MenuFontFaceName();
-  if (!menu_face.empty()) state.default_font_face = menu_face.substr(0, kMaxFontFace);
-
   if (have_version && WantsKeyboardCues(version)) platform::SetKeyboardCues(true);
 
   const uint32_t processors = platform::NumberOfProcessors();
@@ -96,7 +90,6 @@ void StartupSummary() {
                                : processors);
   state.physical_memory_mb = PhysicalMemoryMBFromBytes(platform::TotalPhysicalMemory());
   state.command_interpreter = TrimBlanks(GetEnvVar("COMSPEC", ""));
-  state.force_current_directory = true;
 }
 
 int32_t LogicalProcessorCount() {
@@ -107,12 +100,6 @@ int32_t PhysicalMemoryMB() {
 }
 const std::string& CommandInterpreter() {
   return State().command_interpreter;
-}
-const std::string& DefaultFontFace() {
-  return State().default_font_face;
-}
-bool ForceCurrentDirectory() {
-  return State().force_current_directory;
 }
 
 }  // namespace vx

@@ -27,23 +27,16 @@ int32_t PhysicalMemoryMBFromBytes(uint64_t bytes);
 
 // Runs the start-up step once per process (later calls do nothing): clears
 // the foreground lock time-out on Windows 98/2000 and later unless the user
-// set "FlashTaskBar", makes the menu font's face the default font face,
-// switches keyboard cues on for NT 5 and later, keeps the three values below
-// and makes file dialogs without an initial directory open in the current one.
+// set "FlashTaskBar",
+// switches keyboard cues on for NT 5 and later, and keeps the three values
+// below. Every font the program creates names its face and no file dialog
+// is opened without an initial directory, so there is no default face or
+// dialog directory to keep.
 void StartupSummary();
 
 // The values StartupSummary kept; 0 or "" before it has run.
 int32_t LogicalProcessorCount();
 int32_t PhysicalMemoryMB();
 const std::string& CommandInterpreter();  // COMSPEC, trimmed; "" when unset
-
-// The face every newly created user-interface font starts with: "MS Sans
-// Serif" until StartupSummary replaces it with the menu font's face (at most
-// 31 characters).
-const std::string& DefaultFontFace();
-
-// Whether file dialogs opened without an initial directory should start in
-// the current directory (set by StartupSummary).
-bool ForceCurrentDirectory();
 
 }  // namespace vx

@@ -109,6 +109,41 @@ TEST_F(UnzipperTest, EventOrderAndProgressOfThreeMembers) {
   EXPECT_EQ(Output("three.txt"), "");
 }
 
+// Item progress belongs between a member's confirmation and the archive
+// progress that follows it; a CRC failure comes after the member's last
+// item progress, before the archive progress.
+TEST_F(UnzipperTest, ItemProgressInterleavesWithTheOtherEvents) {
+  Open({{.name = "one.txt", .data = "1"},
+        {.name = "packed.txt", .data = std::string(3000, 'p'), .method = 8},
+        {.name = "bad.txt", .data = std::string(2048, 'b'), .stored_crc = 0x12345678}});
+  unzipper_.OnArchiveItemProgress = [this](TAbUnZipper&, TAbArchiveItem& item, uint8_t progress,
+                                           bool&) {
+    events_.push_back("item " + item.FileName() + " " + std::to_string(progress));
+  };
+  unzipper_.ExtractFiles("*.*");
+
+  // The deflated member's steps depend on how the inflater reads; they are
+  // checked for their place and order, then folded into one line.
+  std::vector<std::string> folded;
+  int last_packed = -1;
+  for (const std::string& event : events_) {
+    if (event.rfind("item packed.txt ", 0) == 0) {
+      const int percent = std::stoi(event.substr(16));
+      EXPECT_GE(percent, last_packed) << "item progress went backwards";
+      if (last_packed < 0) folded.push_back("item packed.txt ...");
+      last_packed = percent;
+      continue;
+    }
+    folded.push_back(event);
+  }
+  EXPECT_EQ(last_packed, 100);
+  EXPECT_EQ(folded, (std::vector<std::string>{
+                        "confirm one.txt", "item one.txt 100", "archive 33",
+                        "confirm packed.txt", "item packed.txt ...", "archive 66",
+                        "confirm bad.txt", "item bad.txt 50", "item bad.txt 100",
+                        "fail bad.txt 0 23", "archive 100", "archive 100"}));
+}
+
 TEST_F(UnzipperTest, RefusedItemAndRefusedOverwriteWriteNothing) {
   Open({{.name = "a/b.txt", .data = "first"},
         {.name = "c/b.txt", .data = "second"},

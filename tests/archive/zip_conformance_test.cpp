@@ -6,11 +6,16 @@
 #include <filesystem>
 #include <map>
 
+#include "archive/disk_prompt.h"
 #include "archive/errors.h"
 #include "archive/unzipper.h"
 #include "archive/zip_archive.h"
 #include "archive/zip_test_support.h"
 #include "support/test_support.h"
+
+#ifndef _WIN32
+#include "platform/posix/path_map.h"
+#endif
 
 namespace vx {
 namespace {
@@ -250,6 +255,100 @@ TEST_F(ProducerTest, SplitArchiveAsksForEachImage) {
   refusing.SetFileName(archive);
   EXPECT_THROW(refusing.ExtractFiles("*.*"), EAbNoArchive);
   EXPECT_EQ(codes, std::vector<int32_t>{9});
+}
+
+// zip stores a name's bytes as they are; bytes that are not UTF-8 are read
+// as the OEM code page (437 here) and come out in the ANSI one (1252).
+#ifndef _WIN32
+// A set on floppies: every disk holds a file of the same name. Opening the
+// first disk asks for the last one; with no handler connected the request
+// goes to the program's disk prompt (the message service, the terminal).
+TEST_F(ProducerTest, UnansweredLastDiskRequestGoesToTheDiskPrompt) {
+  if (test::FindTool({"zip"}).empty()) VX_SKIP_OR_FAIL("zip is not installed");
+  Make("zip -q -r -s 64k " + ShellQuote(work_.File("set.zip")) + " .");
+  const std::string floppy = work_.File("floppy");
+  fs::create_directory(floppy);
+  fs::copy_file(work_.File("set.z01"), floppy + "/set.zip");
+
+  const platform::DriveTable saved_drives = platform::DriveMap();
+  platform::DriveTable drives = saved_drives;
+  drives['A'] = floppy;
+  platform::SetDriveMap(drives);
+  std::vector<std::pair<std::string, std::string>> asked;
+  DiskPrompt saved_prompt = SetDiskPrompt([&](const std::string& caption, const std::string& text) {
+    asked.emplace_back(caption, text);
+    return false;
+  });
+
+  TAbUnZipper unzipper;
+  EXPECT_THROW(unzipper.SetFileName("A:\\set.zip"), EAbUserAbort);
+  SetDiskPrompt(std::move(saved_prompt));
+  platform::SetDriveMap(saved_drives);
+  EXPECT_EQ(asked, (std::vector<std::pair<std::string, std::string>>{
+                       {"Insert floppy", "Insert the last disk in the spanned disk set"}}));
+}
+#endif
+
+TEST_F(ProducerTest, MemberNameIsReadFromTheOemCodePage) {
+  if (test::FindTool({"zip"}).empty()) VX_SKIP_OR_FAIL("zip is not installed");
+  const std::string oem_name = "caf\x82 \x81" "ber \x9c.txt";  // e acute, u umlaut, pound sign
+  Put(oem_name, "accented");
+  const std::string archive = work_.File("oem.zip");
+  Make("zip -q " + ShellQuote(archive) + " " + ShellQuote(oem_name));
+
+  TAbUnZipper unzipper;
+  unzipper.SetFileName(archive);
+  ASSERT_EQ(unzipper.Count(), 1);
+  EXPECT_EQ(static_cast<TAbZipArchive*>(unzipper.Archive())->ZipItems(0).StoredName(), oem_name);
+  const std::string ansi_name = "caf\xE9 \xFC" "ber \xA3.txt";
+  EXPECT_EQ(unzipper.Items(0).FileName(), ansi_name);
+
+  fs::create_directory(work_.File("out"));
+  unzipper.SetBaseDirectory(work_.File("out"));
+  unzipper.ExtractFiles(ansi_name);
+  EXPECT_EQ(test::ReadFile(work_.File("out/" + ansi_name)), "accented");
+}
+
+TEST_F(ProducerTest, RefusingAPieceInsideADeflatedMemberIsAUserAbort) {
+  if (test::FindTool({"zip"}).empty()) VX_SKIP_OR_FAIL("zip is not installed");
+  // Hex digits deflate to about half their size: the one member runs over
+  // several 64 KiB pieces, so the inflater itself reads across a boundary.
+  std::string hex;
+  uint32_t state = 777;
+  for (int i = 0; i < 400000; ++i) {
+    state = state * 1103515245u + 12345u;
+    hex += "0123456789abcdef"[(state >> 24) & 15];
+  }
+  Put("hex.txt", hex);
+  const std::string archive = work_.File("hex.zip");
+  Make("zip -q -s 64k " + ShellQuote(archive) + " hex.txt");
+  ASSERT_TRUE(fs::exists(work_.File("hex.z02")));
+
+  TAbUnZipper unzipper;
+  bool extracting = false;
+  int32_t refused = 0;
+  unzipper.OnRequestImage = [&](TAbUnZipper&, int32_t image, std::string&, bool& abort) {
+    // The first piece is where the member starts; the second is asked for
+    // in the middle of decoding it.
+    if (extracting && image == 2) {
+      abort = true;
+      ++refused;
+    }
+  };
+  std::vector<int32_t> codes;
+  unzipper.OnProcessItemFailure = [&](TAbUnZipper&, TAbArchiveItem&, TAbProcessType,
+                                      TAbErrorClass, int32_t code) { codes.push_back(code); };
+  fs::create_directory(work_.File("out"));
+  unzipper.SetBaseDirectory(work_.File("out"));
+  unzipper.SetFileName(archive);
+  ASSERT_EQ(unzipper.Count(), 1);
+  ASSERT_EQ(static_cast<TAbZipArchive*>(unzipper.Archive())->ZipItems(0).CompressionMethod(), 8);
+  extracting = true;
+  unzipper.ExtractFiles("*.*");
+  EXPECT_EQ(refused, 1);
+  EXPECT_EQ(codes, std::vector<int32_t>{9});
+  EXPECT_FALSE(fs::exists(work_.File("out/hex.txt"))) << "the partial file stays";
+  EXPECT_EQ(unzipper.Archive()->Status(), asInvalid);
 }
 
 // Every PKZIP archive holds the same fifteen members, whatever the method;

@@ -165,6 +165,29 @@ TEST_F(MainWindowTest, OnlyTheFirstOfSeveralProblemsIsSeen) {
   EXPECT_EQ(view.title, "Install ");
 }
 
+// DiskNeededMB is tested before exename, and exename before zipname, although
+// the file is read in another order: with several missing, the first of
+// that order is the one shown.
+TEST_F(MainWindowTest, SpaceExeNameAndZipNameAreCheckedInThatOrder) {
+  struct Case {
+    std::vector<const char*> missing;
+    const char* shown;
+  };
+  const Case cases[] = {
+      {{"DiskNeededMB", "exename", "zipname"}, "No DiskNeededMB setting"},
+      {{"zipname", "exename"}, "No exename setting"},
+      {{"zipname", "DiskNeededMB"}, "No DiskNeededMB setting"},
+      {{"exename", "DiskNeededMB"}, "No DiskNeededMB setting"},
+  };
+  for (const Case& c : cases) {
+    Package t;
+    for (const char* key : c.missing) t.settings().erase(key);
+    const auto seen = t.Start();
+    ASSERT_EQ(seen.size(), 1u) << c.shown;
+    EXPECT_NE(seen[0].find(c.shown), std::string::npos) << seen[0];
+  }
+}
+
 TEST_F(MainWindowTest, ArchiveIsLookedUpBesideTheProgram) {
   settings()["zipname"] = "\\sub\\prod.zip";
   system.files["D:\\sub\\prod.zip"] = "";

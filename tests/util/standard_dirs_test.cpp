@@ -15,6 +15,27 @@ namespace {
 
 using test::ScopedEnv;
 
+// Every label of the sixteen kinds, against a copy typed from the published
+// table rather than taken from the code.
+TEST(StandardDirLabels, EveryLabelOfTheSixteenKinds) {
+  const std::pair<int32_t, const char*> expected[] = {
+      {sdtNamed, "Named Folder"},          {sdtWindows, "Windows Folder"},
+      {sdtTmp, "TMP Folder"},              {sdtTemp, "TEMP Folder"},
+      {sdtHomePath, "HOMEPATH Folder"},    {sdtSystemDrive, "SYSTEMDRIVE"},
+      {sdtVXTemp, "VXTEMP Folder"},        {sdtVXKeep, "VXKEEP Folder"},
+      {sdtDefaultTemp, "C:\\TEMP"},        {sdtVXDir, "VXDIR Folder"},
+      {sdtDefaultVXDir, "C:\\VX"},         {sdtUser, "User Folder"},
+      {sdtAppData, "AppData Folder"},      {sdtCurrent, "Current Directory"},
+      {sdtApplication, "Application Folder"}, {sdtRoot, "C:\\"},
+  };
+  const StandardDirLabelTable& labels = BaseStandardDirLabels();
+  ASSERT_EQ(labels.size(), 16u);
+  for (int32_t kind = 0; kind < 16; ++kind) {
+    EXPECT_EQ(expected[kind].first, kind);
+    EXPECT_EQ(labels[kind], expected[kind].second) << "kind " << kind;
+  }
+}
+
 TEST(StandardDirLabels, ShippedTableAndTheWindowsDriveAdjustment) {
   const StandardDirLabelTable& base = BaseStandardDirLabels();
   EXPECT_EQ(base[sdtNamed], "Named Folder");

@@ -4,6 +4,7 @@
 
 #include <exception>
 
+#include "archive/disk_prompt.h"
 #include "diag/report.h"
 #include "gui/win32/diag_window.h"
 #include "gui/win32/main_window.h"
@@ -11,6 +12,7 @@
 #include "setup/main_window.h"
 #include "setup/message_service.h"
 #include "setup/setup_system.h"
+#include "util/messages.h"
 #include "util/startup.h"
 
 namespace vx::gui {
@@ -30,6 +32,19 @@ int RunSetup(HINSTANCE instance) {
     window.OnException = [&messages](const std::string& text) {
       messages.Show(mkError, mbOK, kNoHelpContext, text);
     };
+    // Error boxes of the utilities (a program that cannot be started) go
+    // through the message service too, so they obey its end request.
+    struct ErrorHookScope {
+      ErrorMessageHook previous;
+      ~ErrorHookScope() { SetErrorMessageHook(std::move(previous)); }
+    } error_hook{SetErrorMessageHook(window.OnException)};
+    // So do the archive's requests for the next disk of a spanned set.
+    struct DiskPromptScope {
+      DiskPrompt previous;
+      ~DiskPromptScope() { SetDiskPrompt(std::move(previous)); }
+    } disk_prompt{SetDiskPrompt([&messages](const std::string&, const std::string& text) {
+      return messages.Show(mkInformation, mbOKCancel, kNoHelpContext, text) == mrOK;
+    })};
     window.OnClose = [&form] { form.Close(); };
     window.OnClick[TMainControl::HelpBtn] = [&form] { form.HelpBtnClick(); };
     window.OnClick[TMainControl::Button1] = [&form] { form.Button1Click(); };

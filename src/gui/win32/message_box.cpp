@@ -33,6 +33,8 @@ std::vector<ButtonSpec> ButtonsOf(TMessageButtons buttons) {
       return {{IDOK, "OK"}, {IDHELP, "&Help"}};
     case mbYesNo:
       return {{IDYES, "&Yes"}, {IDNO, "&No"}};
+    case mbOKCancel:
+      return {{IDOK, "OK"}, {IDCANCEL, "Cancel"}};
   }
   return {{IDOK, "OK"}};
 }
@@ -131,7 +133,11 @@ INT_PTR CALLBACK BoxProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam
           EndDialog(dialog, mrNo);
           return TRUE;
         case IDCANCEL:  // Escape or the close box
-          if (state->box->Buttons != mbYesNo) EndDialog(dialog, mrOK);
+          if (state->box->Buttons == mbOKCancel) {
+            EndDialog(dialog, mrCancel);
+          } else if (state->box->Buttons != mbYesNo) {
+            EndDialog(dialog, mrOK);
+          }
           return TRUE;
         case IDHELP:
           if (*state->help) (*state->help)();
@@ -194,6 +200,7 @@ TModalResult ShowModalMessageBox(HWND owner, const TMessageBox& box,
     case mrOK:
     case mrYes:
     case mrNo:
+    case mrCancel:
       return static_cast<TModalResult>(result);
   }
   return mrNone;

@@ -40,6 +40,16 @@ std::optional<LocalDateTime> FileLastWriteTime(const std::string& path) {
   return result;
 }
 
+LocalDateTime CurrentLocalDateTime() {
+  const time_t now = time(nullptr);
+  struct tm local = {};
+  localtime_r(&now, &local);
+  return LocalDateTime{
+      static_cast<uint16_t>(local.tm_year + 1900), static_cast<uint16_t>(local.tm_mon + 1),
+      static_cast<uint16_t>(local.tm_mday),        static_cast<uint16_t>(local.tm_hour),
+      static_cast<uint16_t>(local.tm_min),         static_cast<uint16_t>(local.tm_sec)};
+}
+
 std::string FormatLocaleDateTime(const LocalDateTime& when) {
   struct tm parts = {};
   parts.tm_year = when.year - 1900;

@@ -45,6 +45,10 @@ uint32_t GetDriveType(const std::string& root) {
   CriticalErrorsSuppressed suppressed;
   std::optional<std::string> host = HostRoot(root);
   if (!host || !posix::IsHostDirectory(*host)) return kDriveNoRootDir;
+  // A: and B: are the floppy drives, as on every PC, so a mapped one lets the
+  // removable-disk paths of the program run on Linux too.
+  const char letter = root.empty() ? '\0' : static_cast<char>(std::toupper(static_cast<unsigned char>(root[0])));
+  if ((letter == 'A' || letter == 'B') && root.size() >= 2 && root[1] == ':') return kDriveRemovable;
   return kDriveFixed;
 }
 

@@ -47,20 +47,20 @@ bool ValidName(const std::string& name) {
 
 std::optional<std::string> GetEnvironmentVariable(const std::string& name) {
   if (!ValidName(name)) {
-    posix::RecordError(203);  // ERROR_ENVVAR_NOT_FOUND
+    posix::RecordError(kErrorEnvVarNotFound);
     return std::nullopt;
   }
   if (const char* value = getenv(name.c_str())) return std::string(value);
   for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
     if (SameNameIgnoringCase(*entry, name)) return std::string(*entry + name.size() + 1);
   }
-  posix::RecordError(203);
+  posix::RecordError(kErrorEnvVarNotFound);
   return std::nullopt;
 }
 
 bool SetEnvironmentVariable(const std::string& name, const std::string& value) {
   if (!ValidName(name)) {
-    posix::RecordError(87);  // ERROR_INVALID_PARAMETER
+    posix::RecordError(kErrorInvalidParameter);
     return false;
   }
   // One variable per name regardless of case, as on Windows.
@@ -71,7 +71,7 @@ bool SetEnvironmentVariable(const std::string& name, const std::string& value) {
 
 bool UnsetEnvironmentVariable(const std::string& name) {
   if (!ValidName(name)) {
-    posix::RecordError(87);
+    posix::RecordError(kErrorInvalidParameter);
     return false;
   }
   for (const std::string& other : OtherCaseNames(name)) unsetenv(other.c_str());

@@ -42,35 +42,35 @@ uint32_t WindowsError(int error_number, const std::string& host_path) {
     case EEXIST:
       return kErrorAlreadyExists;
     case ENOTEMPTY:
-      return 145;  // ERROR_DIR_NOT_EMPTY
+      return kErrorDirNotEmpty;
     case EBUSY:
     case ETXTBSY:
     case EWOULDBLOCK:
       return kErrorSharingViolation;
     case ENOSPC:
     case EDQUOT:
-      return 112;  // ERROR_DISK_FULL
+      return kErrorDiskFull;
     case EROFS:
-      return 19;  // ERROR_WRITE_PROTECT
+      return kErrorWriteProtect;
     case ENAMETOOLONG:
-      return 206;  // ERROR_FILENAME_EXCED_RANGE
+      return kErrorFilenameTooLong;
     case EMFILE:
     case ENFILE:
-      return 4;  // ERROR_TOO_MANY_OPEN_FILES
+      return kErrorTooManyOpenFiles;
     case EBADF:
-      return 6;  // ERROR_INVALID_HANDLE
+      return kErrorInvalidHandle;
     case ENOMEM:
-      return 8;  // ERROR_NOT_ENOUGH_MEMORY
+      return kErrorNotEnoughMemory;
     case EINVAL:
-      return 87;  // ERROR_INVALID_PARAMETER
+      return kErrorInvalidParameter;
     case EXDEV:
-      return 17;  // ERROR_NOT_SAME_DEVICE
+      return kErrorNotSameDevice;
     case EIO:
-      return 1117;  // ERROR_IO_DEVICE
+      return kErrorIoDevice;
     case ELOOP:
-      return 1921;  // ERROR_CANT_RESOLVE_FILENAME
+      return kErrorCantResolveFilename;
     default:
-      return 31;  // ERROR_GEN_FAILURE
+      return kErrorGenFailure;
   }
 }
 
@@ -83,54 +83,56 @@ bool FailFromErrno(const std::string& host_path) {
   return false;
 }
 
-std::string SystemMessage(uint32_t code) {
+}  // namespace posix
+
+// The backend knows the Windows wording of the codes it produces; any other
+// code has no message here, as a code missing from the system table.
+std::optional<std::string> SystemErrorMessage(uint32_t code) {
   switch (code) {
-    case 2:
-      return "The system cannot find the file specified.";
-    case 3:
-      return "The system cannot find the path specified.";
-    case 4:
-      return "The system cannot open the file.";
-    case 5:
-      return "Access is denied.";
-    case 6:
-      return "The handle is invalid.";
-    case 8:
-      return "Not enough memory resources are available to process this command.";
-    case 17:
-      return "The system cannot move the file to a different disk drive.";
-    case 19:
-      return "The media is write protected.";
-    case 21:
-      return "The device is not ready.";
-    case 31:
-      return "A device attached to the system is not functioning.";
-    case 32:
-      return "The process cannot access the file because it is being used by another process.";
-    case 80:
-      return "The file exists.";
-    case 87:
-      return "The parameter is incorrect.";
-    case 112:
-      return "There is not enough space on the disk.";
-    case 145:
-      return "The directory is not empty.";
-    case 183:
-      return "Cannot create a file when that file already exists.";
-    case 206:
-      return "The filename or extension is too long.";
-    case 267:
-      return "The directory name is invalid.";
-    case 1117:
-      return "The request could not be performed because of an I/O device error.";
-    case 1921:
-      return "The name of the file cannot be resolved by the system.";
+    case kErrorFileNotFound:
+      return std::string("The system cannot find the file specified.\r\n");
+    case kErrorPathNotFound:
+      return std::string("The system cannot find the path specified.\r\n");
+    case kErrorTooManyOpenFiles:
+      return std::string("The system cannot open the file.\r\n");
+    case kErrorAccessDenied:
+      return std::string("Access is denied.\r\n");
+    case kErrorInvalidHandle:
+      return std::string("The handle is invalid.\r\n");
+    case kErrorNotEnoughMemory:
+      return std::string("Not enough memory resources are available to process this command.\r\n");
+    case kErrorNotSameDevice:
+      return std::string("The system cannot move the file to a different disk drive.\r\n");
+    case kErrorWriteProtect:
+      return std::string("The media is write protected.\r\n");
+    case kErrorNotReady:
+      return std::string("The device is not ready.\r\n");
+    case kErrorGenFailure:
+      return std::string("A device attached to the system is not functioning.\r\n");
+    case kErrorSharingViolation:
+      return std::string("The process cannot access the file because it is being used by another process.\r\n");
+    case kErrorFileExists:
+      return std::string("The file exists.\r\n");
+    case kErrorInvalidParameter:
+      return std::string("The parameter is incorrect.\r\n");
+    case kErrorDiskFull:
+      return std::string("There is not enough space on the disk.\r\n");
+    case kErrorDirNotEmpty:
+      return std::string("The directory is not empty.\r\n");
+    case kErrorAlreadyExists:
+      return std::string("Cannot create a file when that file already exists.\r\n");
+    case kErrorFilenameTooLong:
+      return std::string("The filename or extension is too long.\r\n");
+    case kErrorDirectory:
+      return std::string("The directory name is invalid.\r\n");
+    case kErrorIoDevice:
+      return std::string("The request could not be performed because of an I/O device error.\r\n");
+    case kErrorCantResolveFilename:
+      return std::string("The name of the file cannot be resolved by the system.\r\n");
     default:
-      return "System error " + std::to_string(code) + ".";
+      return std::nullopt;
   }
 }
-
-}  // namespace posix
 
 uint32_t LastError() {
   return posix::last_error;

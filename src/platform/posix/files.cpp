@@ -5,6 +5,8 @@
 // a file open too long.
 #include "platform/files.h"
 
+#include "platform/datetime.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -61,13 +63,11 @@ void ToDosDateTime(time_t when, uint16_t& dos_date, uint16_t& dos_time) {
   struct tm local;
   dos_date = 0;
   dos_time = 0;
-  if (localtime_r(&when, &local) == nullptr) return;
-  const int year = local.tm_year + 1900;
-  if (year < 1980 || year > 2107) return;
-  dos_date =
-      static_cast<uint16_t>(((year - 1980) << 9) | ((local.tm_mon + 1) << 5) | local.tm_mday);
-  dos_time = static_cast<uint16_t>((local.tm_hour << 11) | (local.tm_min << 5) |
-                                   (std::min(local.tm_sec, 59) / 2));
+  if (localtime_r(&when, &local) == nullptr || local.tm_year < 0) return;
+  PackDosDateTime({static_cast<uint16_t>(local.tm_year + 1900), static_cast<uint16_t>(local.tm_mon + 1),
+                   static_cast<uint16_t>(local.tm_mday), static_cast<uint16_t>(local.tm_hour),
+                   static_cast<uint16_t>(local.tm_min), static_cast<uint16_t>(local.tm_sec)},
+                  dos_date, dos_time);
 }
 
 FoundFile ToFoundFile(const std::string& name, const struct stat& status) {
@@ -150,7 +150,7 @@ bool RemoveDirectory(const std::string& path) {
   if (!host) return false;
   if (rmdir(host->c_str()) == 0) return true;
   if (errno == ENOTDIR) {
-    RecordError(267);  // ERROR_DIRECTORY
+    RecordError(kErrorDirectory);
     return false;
   }
   if (errno == EEXIST) errno = ENOTEMPTY;
@@ -252,7 +252,7 @@ namespace {
 
 [[noreturn]] void RaiseFileError(const char* what, const std::string& path, uint32_t code) {
   RecordError(code);
-  throw EFileError(std::string(what) + " \"" + path + "\". " + posix::SystemMessage(code), code);
+  throw EFileError(std::string(what) + " \"" + path + "\". " + SystemErrorLine(code), code);
 }
 
 [[noreturn]] void RaiseFromErrno(const char* what, const std::string& path,
@@ -354,7 +354,7 @@ int64_t TFileStream::Seek(int64_t offset, SeekOrigin origin) {
   if (position < 0) {
     uint32_t code = WindowsError(errno);
     RecordError(code);
-    throw EStreamError("Cannot seek in file \"" + path_ + "\". " + posix::SystemMessage(code));
+    throw EStreamError("Cannot seek in file \"" + path_ + "\". " + SystemErrorLine(code));
   }
   return static_cast<int64_t>(position);
 }
@@ -365,37 +365,28 @@ int64_t TFileStream::Size() {
     uint32_t code = WindowsError(errno);
     RecordError(code);
     throw EStreamError("Cannot get the size of file \"" + path_ + "\". " +
-                       posix::SystemMessage(code));
+                       SystemErrorLine(code));
   }
   return static_cast<int64_t>(status.st_size);
 }
 
 bool TFileStream::SetDosDateTime(uint16_t dos_date, uint16_t dos_time) {
-  const int year = 1980 + (dos_date >> 9);
-  const int month = (dos_date >> 5) & 15;
-  const int day = dos_date & 31;
-  const int hour = dos_time >> 11;
-  const int minute = (dos_time >> 5) & 63;
-  const int second = (dos_time & 31) * 2;
-  static const int kDaysInMonth[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-  if (month < 1 || month > 12 || day < 1 ||
-      day > kDaysInMonth[month - 1] + (month == 2 && leap ? 1 : 0) || hour > 23 || minute > 59 ||
-      second > 59) {
-    RecordError(87);  // ERROR_INVALID_PARAMETER
+  const std::optional<LocalDateTime> parts = UnpackDosDateTime(dos_date, dos_time);
+  if (!parts) {
+    RecordError(kErrorInvalidParameter);
     return false;
   }
   struct tm local = {};
-  local.tm_year = year - 1900;
-  local.tm_mon = month - 1;
-  local.tm_mday = day;
-  local.tm_hour = hour;
-  local.tm_min = minute;
-  local.tm_sec = second;
+  local.tm_year = parts->year - 1900;
+  local.tm_mon = parts->month - 1;
+  local.tm_mday = parts->day;
+  local.tm_hour = parts->hour;
+  local.tm_min = parts->minute;
+  local.tm_sec = parts->second;
   local.tm_isdst = -1;
   time_t when = mktime(&local);
   if (when == static_cast<time_t>(-1)) {
-    RecordError(87);
+    RecordError(kErrorInvalidParameter);
     return false;
   }
   struct timespec times[2];

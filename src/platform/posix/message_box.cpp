@@ -9,4 +9,9 @@ void ShowErrorBox(const std::string& caption, const std::string& text) {
   std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
 }
 
+bool AskOkCancel(const std::string& caption, const std::string& text) {
+  std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+  return false;
+}
+
 }  // namespace vx::platform

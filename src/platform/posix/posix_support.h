@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/errors.h"
+
 namespace vx::platform::posix {
 
 // The Windows error code for an errno value. A missing file is
@@ -16,9 +18,6 @@ uint32_t WindowsError(int error_number, const std::string& host_path = {});
 void RecordError(uint32_t code);
 // Records WindowsError(errno, host_path) and returns false, for one-line failures.
 bool FailFromErrno(const std::string& host_path = {});
-
-// The message Windows gives for a code ("Access is denied.").
-std::string SystemMessage(uint32_t code);
 
 // Whether a Linux path names an existing directory.
 bool IsHostDirectory(const std::string& host_path);

@@ -18,12 +18,6 @@
 
 namespace vx::platform {
 
-void RaiseOSError(uint32_t code) {
-  std::string message = "System Error.  Code: " + std::to_string(code) + ".";
-  if (auto text = SystemErrorMessage(code)) message += "\r\n" + *text;
-  throw EOSError(message, code);
-}
-
 OsVersionInfo GetVersionInfo() {
   struct utsname names;
   if (uname(&names) != 0) RaiseOSError(posix::WindowsError(errno));
@@ -41,18 +35,6 @@ OsVersionInfo GetVersionInfo() {
   info.platform_id = kPlatformNotWindows;
   info.service_pack = names.sysname;
   return info;
-}
-
-std::optional<std::string> SystemErrorMessage(uint32_t code) {
-  // The backend knows the Windows wording of the codes it produces; anything
-  // else has no message here, as a code missing from the system table.
-  std::string text = posix::SystemMessage(code);
-  if (text == "System error " + std::to_string(code) + ".") return std::nullopt;
-  return text + "\r\n";
-}
-
-uint32_t ThreadLastError() {
-  return LastError();
 }
 
 uint32_t NumberOfProcessors() {

@@ -4,6 +4,12 @@
 
 namespace vx::platform {
 
+LocalDateTime CurrentLocalDateTime() {
+  SYSTEMTIME now;
+  ::GetLocalTime(&now);
+  return LocalDateTime{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+}
+
 std::optional<LocalDateTime> FileLastWriteTime(const std::string& path) {
   HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);

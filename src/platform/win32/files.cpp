@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/datetime.h"
 #include "platform/exception.h"
 #include "platform/win32/windows_api.h"
 
@@ -20,18 +21,6 @@ void RecordLastError() {
 }
 void RecordError(uint32_t code) {
   last_error = code;
-}
-
-std::string SystemMessage(uint32_t code) {
-  char buffer[1024];
-  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                code, 0, buffer, sizeof buffer, nullptr);
-  std::string text(buffer, length);
-  while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ')) {
-    text.pop_back();
-  }
-  if (text.empty()) text = "System error " + std::to_string(code) + ".";
-  return text;
 }
 
 }  // namespace win32
@@ -53,13 +42,12 @@ bool Succeeded(BOOL ok) {
 // the time lies outside the MS-DOS range (1980-2107).
 void ToDosDateTime(const FILETIME& utc, uint16_t& dos_date, uint16_t& dos_time) {
   FILETIME local;
-  WORD date = 0, time = 0;
-  if (FileTimeToLocalFileTime(&utc, &local) && FileTimeToDosDateTime(&local, &date, &time)) {
-    dos_date = date;
-    dos_time = time;
-  } else {
-    dos_date = 0;
-    dos_time = 0;
+  SYSTEMTIME parts;
+  dos_date = 0;
+  dos_time = 0;
+  if (FileTimeToLocalFileTime(&utc, &local) && FileTimeToSystemTime(&local, &parts)) {
+    PackDosDateTime({parts.wYear, parts.wMonth, parts.wDay, parts.wHour, parts.wMinute, parts.wSecond},
+                    dos_date, dos_time);
   }
 }
 
@@ -187,7 +175,7 @@ namespace {
 [[noreturn]] void RaiseFileError(const char* what, const std::string& path) {
   uint32_t code = ::GetLastError();
   win32::RecordError(code);
-  throw EFileError(std::string(what) + " \"" + path + "\". " + win32::SystemMessage(code), code);
+  throw EFileError(std::string(what) + " \"" + path + "\". " + SystemErrorLine(code), code);
 }
 
 }  // namespace
@@ -272,7 +260,7 @@ int64_t TFileStream::Seek(int64_t offset, SeekOrigin origin) {
   if (low == INVALID_SET_FILE_POINTER && ::GetLastError() != NO_ERROR) {
     RecordLastError();
     throw EStreamError("Cannot seek in file \"" + path_ + "\". " +
-                       win32::SystemMessage(LastError()));
+                       SystemErrorLine(LastError()));
   }
   return static_cast<int64_t>((static_cast<uint64_t>(static_cast<DWORD>(high)) << 32) | low);
 }
@@ -284,15 +272,26 @@ int64_t TFileStream::Size() {
   if (low == INVALID_FILE_SIZE && ::GetLastError() != NO_ERROR) {
     RecordLastError();
     throw EStreamError("Cannot get the size of file \"" + path_ + "\". " +
-                       win32::SystemMessage(LastError()));
+                       SystemErrorLine(LastError()));
   }
   return static_cast<int64_t>((static_cast<uint64_t>(high) << 32) | low);
 }
 
 bool TFileStream::SetDosDateTime(uint16_t dos_date, uint16_t dos_time) {
+  const std::optional<LocalDateTime> when = UnpackDosDateTime(dos_date, dos_time);
+  if (!when) {
+    win32::RecordError(kErrorInvalidParameter);
+    return false;
+  }
+  SYSTEMTIME parts = {};
+  parts.wYear = when->year;
+  parts.wMonth = when->month;
+  parts.wDay = when->day;
+  parts.wHour = when->hour;
+  parts.wMinute = when->minute;
+  parts.wSecond = when->second;
   FILETIME local, utc;
-  if (!DosDateTimeToFileTime(dos_date, dos_time, &local) ||
-      !LocalFileTimeToFileTime(&local, &utc)) {
+  if (!SystemTimeToFileTime(&parts, &local) || !LocalFileTimeToFileTime(&local, &utc)) {
     RecordLastError();
     return false;
   }

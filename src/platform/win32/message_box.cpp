@@ -8,4 +8,9 @@ void ShowErrorBox(const std::string& caption, const std::string& text) {
   ::MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_OK | MB_ICONERROR | MB_TASKMODAL);
 }
 
+bool AskOkCancel(const std::string& caption, const std::string& text) {
+  return ::MessageBoxA(nullptr, text.c_str(), caption.c_str(),
+                       MB_OKCANCEL | MB_ICONINFORMATION | MB_TASKMODAL) == IDOK;
+}
+
 }  // namespace vx::platform

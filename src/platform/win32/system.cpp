@@ -6,12 +6,6 @@
 
 namespace vx::platform {
 
-void RaiseOSError(uint32_t code) {
-  std::string message = "System Error.  Code: " + std::to_string(code) + ".";
-  if (auto text = SystemErrorMessage(code)) message += "\r\n" + *text;
-  throw EOSError(message, code);
-}
-
 OsVersionInfo GetVersionInfo() {
   OSVERSIONINFOA info;
   std::memset(&info, 0, sizeof info);
@@ -35,10 +29,6 @@ std::optional<std::string> SystemErrorMessage(uint32_t code) {
                                   nullptr, code, 0, buffer, sizeof buffer, nullptr);
   if (length == 0) return std::nullopt;
   return std::string(buffer, length);
-}
-
-uint32_t ThreadLastError() {
-  return ::GetLastError();
 }
 
 uint32_t NumberOfProcessors() {

@@ -31,9 +31,6 @@ namespace vx::platform::win32 {
 void RecordLastError();
 void RecordError(uint32_t code);
 
-// The system's text for an error code, without the trailing line break.
-std::string SystemMessage(uint32_t code);
-
 // Looks up an optional export of a system library; nullptr when absent.
 template <typename Function>
 Function OptionalExport(const char* module, const char* name) {
