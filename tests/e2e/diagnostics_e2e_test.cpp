@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <regex>
 #include <string>
@@ -375,6 +376,13 @@ TEST_F(DiagnosticsE2E, ProductWithoutTheToolIsNamedInTheMemo) {
   HWND diag = OpenDiagnostics();
   ASSERT_NE(diag, nullptr) << "the diagnostics window never appeared";
   EXPECT_EQ(FocusOf(diag), GetDlgItem(diag, IDOK)) << "OK has not the focus";
+  // Centred on the main window.
+  RECT outer{};
+  RECT inner{};
+  GetWindowRect(main_, &outer);
+  GetWindowRect(diag, &inner);
+  EXPECT_LE(std::abs((outer.left + outer.right) - (inner.left + inner.right)), 1);
+  EXPECT_LE(std::abs((outer.top + outer.bottom) - (inner.top + inner.bottom)), 1);
   const std::string line = "Could not locate file: " + product + "\\Kelda.Exe";
   const std::string memo = WaitForMemo(diag, line);
   ASSERT_GE(memo.size(), line.size());
