@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/path_text.h"
 #include "platform/resources.h"
 #include "util/drive_probes.h"
 #include "util/environment_utils.h"
-#include "platform/path_text.h"
 
 namespace vx {
 

@@ -121,4 +121,10 @@ void TForm1::HelpBtnClick() {
   messages_.Help(kHelpIndex, 0);
 }
 
+void TForm1::Button1Click() {
+  // Not during an extraction: the window would open inside a progress event.
+  if (!OnShowDiagnostics || Extracting()) return;
+  OnShowDiagnostics("Setup", "", "", ChangeFileExt(system_.ProgramFileName(), ".INI"), 1.5f);
+}
+
 }  // namespace vx

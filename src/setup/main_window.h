@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "setup/color.h"
@@ -93,6 +94,16 @@ class TForm1 {
   void QuitBtnClick() { InstallRun.QuitBtnClick(); }
   // True while the archive is being extracted.
   bool Extracting() const { return InstallRun.Extracting(); }
+
+  // The "Diagnostics" button: opens the diagnostics window for this program
+  // and returns when it has closed; nothing of the installation changes.
+  void Button1Click();
+  // Opens the diagnostics window: program name, temp directory, keep
+  // directory, settings file, version. Set by the application, so that the
+  // setup's logic needs nothing of the diagnostics.
+  std::function<void(const std::string& program_name, const std::string& temp_dir,
+                     const std::string& keep_dir, const std::string& settings_file, float version)>
+      OnShowDiagnostics;
 
   // The application's help file (beside the program, extension ".chm").
   const std::string& HelpFile() const { return help_file_; }

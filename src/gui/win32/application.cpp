@@ -6,6 +6,8 @@
 
 #include "gui/win32/html_help.h"
 #include "archive/disk_prompt.h"
+#include "diag/report.h"
+#include "gui/win32/diag_window.h"
 #include "gui/win32/main_window.h"
 #include "platform/exception.h"
 #include "setup/help.h"
@@ -63,6 +65,13 @@ int RunSetup(HINSTANCE instance) {
     window.OnClick[TMainControl::InstallBtn] = [&form] { form.InstallBtnClick(); };
     window.OnClick[TMainControl::ChangeDirBtn] = [&form] { form.ChangeDirBtnClick(); };
     window.OnClick[TMainControl::QuitBtn] = [&form] { form.QuitBtnClick(); };
+    window.OnClick[TMainControl::Button1] = [&form] { form.Button1Click(); };
+    form.OnShowDiagnostics = [&window](const std::string& program_name, const std::string& temp_dir,
+                                       const std::string& keep_dir,
+                                       const std::string& settings_file, float version) {
+      ShowDiagnosticsWindow(window.Handle(), BuildDiagnosticReport, program_name, temp_dir,
+                            keep_dir, settings_file, version);
+    };
 
     try {
       form.FormCreate();
