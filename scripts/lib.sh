@@ -42,6 +42,8 @@ vx_wine_up() {
   export WINEPREFIX="$build_dir/wineprefix"
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
+  # The server needs the prefix directory; Wine fills an empty one.
+  mkdir -p "$WINEPREFIX"
   /usr/lib/wine/wineserver -p
   vx_wine_prefix "$loader"
   # Wine's own services start with the first program and inherit its output;
