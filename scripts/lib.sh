@@ -125,3 +125,33 @@ vx_wine32_try() {
     echo "fails: a 32-bit Windows program did not start (exit status $status: $(tail -1 "$work/run.log"))"
   fi
 }
+
+# Names of the tests a ctest log lists as not run (skipped, disabled, missing).
+vx_tests_not_run() {
+  sed -n '/The following tests did not run:/,/^$/p' "$1" 2>/dev/null |
+    sed -nE 's/^[[:space:]]*[0-9]+ - (.*) \([A-Za-z ]+\)$/\1/p' | sort
+}
+
+# The total of a ctest log's summary line ("... out of N"); 0 without one.
+vx_tests_total() {
+  local total
+  total=$(grep -E 'tests passed|tests failed' "$1" 2>/dev/null | tail -1 |
+    sed -nE 's/.* out of ([0-9]+).*/\1/p')
+  echo "${total:-0}"
+}
+
+# Prints what the ctest log `log` lacks against `reference`: the tests the
+# reference ran that `log` did not, or a smaller total; nothing when `log`
+# ran everything the reference did.
+vx_tests_missing_from() {
+  local log=$1 reference=$2 skipped total reference_total
+  skipped=$(comm -23 <(vx_tests_not_run "$log") <(vx_tests_not_run "$reference"))
+  if [ -n "$skipped" ]; then
+    echo "$(echo "$skipped" | wc -l) test(s) did not run: $(echo "$skipped" | tr '\n' ' ')"
+    return
+  fi
+  total=$(vx_tests_total "$log")
+  reference_total=$(vx_tests_total "$reference")
+  [ "$total" -lt "$reference_total" ] && echo "$total tests ran, against $reference_total"
+  return 0
+}
