@@ -71,8 +71,12 @@ vx_display_up() {
   done
 }
 
+# Ends the private Xvfb, if one was started, and forgets its display, so the
+# next vx_display_up (the next Windows build's tests) starts a fresh one.
 vx_display_down() {
-  [ -n "${VX_XVFB_PID:-}" ] && kill "$VX_XVFB_PID" 2>/dev/null || true
+  [ -n "${VX_XVFB_PID:-}" ] || return 0
+  kill "$VX_XVFB_PID" 2>/dev/null || true
+  unset VX_XVFB_PID DISPLAY
 }
 
 # Where vx_wine32_probe records its answer: "runs", or "fails: <why>", then
