@@ -1,6 +1,7 @@
 #include "archive/entry_names.h"
 
 #include "archive/crc32.h"
+#include "archive/little_endian.h"
 #include "archive/zip64.h"
 
 namespace vx {
@@ -28,11 +29,6 @@ constexpr uint16_t kCp437High[128] = {
     0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0,
 };
 // clang-format on
-
-uint32_t Get32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
 
 // The name of a Unicode path field (version 1, CRC-32 of the stored name,
 // then the name in UTF-8) when the field is there, still matches the stored

@@ -1,21 +1,10 @@
 #include "archive/zip64.h"
 
+#include "archive/little_endian.h"
+
 namespace vx {
 
 namespace {
-
-uint16_t Get16(const uint8_t* p) {
-  return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-
-uint32_t Get32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-
-uint64_t Get64(const uint8_t* p) {
-  return static_cast<uint64_t>(Get32(p)) | (static_cast<uint64_t>(Get32(p + 4)) << 32);
-}
 
 // Reads `count` bytes at `position` when the stream holds them all.
 bool ReadAt(TStream& stream, int64_t position, uint8_t* buffer, int64_t count) {

@@ -7,6 +7,7 @@
 
 #include "archive/entry_names.h"
 #include "archive/errors.h"
+#include "archive/little_endian.h"
 #include "archive/name_rules.h"
 #include "archive/zip64.h"
 #include "platform/codepage.h"
@@ -16,15 +17,6 @@
 namespace vx {
 
 namespace {
-
-uint16_t Get16(const uint8_t* p) {
-  return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-
-uint32_t Get32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
 
 // Reads a variable-length field. The length comes from the file, so it is
 // checked against what the stream still holds before anything is allocated.

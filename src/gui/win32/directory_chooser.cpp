@@ -3,6 +3,7 @@
 #include <cctype>
 #include <vector>
 
+#include "gui/win32/dialog_parts.h"
 #include "gui/win32/message_box.h"
 
 namespace vx::gui {
@@ -16,15 +17,6 @@ struct ChooserState {
   std::string* directory;
   HFONT font;
 };
-
-HWND AddChild(HWND dialog, const char* window_class, const char* text, DWORD style, DWORD ex_style,
-              int id, int left, int top, int width, int height, HFONT font) {
-  HWND child = CreateWindowExA(
-      ex_style, window_class, text, WS_CHILD | WS_VISIBLE | style, left, top, width, height, dialog,
-      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
-  SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-  return child;
-}
 
 std::string CurrentDirectory() {
   char buffer[MAX_PATH + 1] = {};
@@ -114,24 +106,24 @@ void OnOK(HWND dialog, ChooserState& state) {
 void Layout(HWND dialog, ChooserState& state) {
   SetWindowTextA(dialog, kChooserCaption);
   HFONT font = state.font;
-  AddChild(dialog, "STATIC", "Directory &name:", SS_LEFT, 0, -1, 10, 10, 340, 16, font);
-  AddChild(dialog, "EDIT", "", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, WS_EX_CLIENTEDGE,
-           kChooserNameEdit, 10, 28, 340, 22, font);
-  AddChild(dialog, "STATIC", "", SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS, 0, kChooserPathLabel, 10,
-           56, 340, 16, font);
-  AddChild(dialog, "STATIC", "&Directories:", SS_LEFT, 0, -1, 10, 76, 165, 16, font);
-  AddChild(dialog, "LISTBOX", "", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP,
-           WS_EX_CLIENTEDGE, kChooserDirList, 10, 94, 165, 120, font);
-  AddChild(dialog, "STATIC", "Files:", SS_LEFT, 0, -1, 185, 76, 165, 16, font);
-  AddChild(dialog, "LISTBOX", "", LBS_NOINTEGRALHEIGHT | LBS_NOSEL | WS_VSCROLL | WS_TABSTOP,
-           WS_EX_CLIENTEDGE, kChooserFileList, 185, 94, 165, 120, font);
-  AddChild(dialog, "STATIC", "Dri&ves:", SS_LEFT, 0, -1, 10, 222, 165, 16, font);
-  AddChild(dialog, "COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 0,
-           kChooserDriveCombo, 10, 240, 165, 200, font);
-  AddChild(dialog, "BUTTON", "OK", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, 0, IDOK, 195, 240, 75,
-           23, font);
-  AddChild(dialog, "BUTTON", "Cancel", BS_PUSHBUTTON | WS_TABSTOP, 0, IDCANCEL, 275, 240, 75, 23,
-           font);
+  AddDialogChild(dialog, "STATIC", "Directory &name:", SS_LEFT, 0, -1, 10, 10, 340, 16, font);
+  AddDialogChild(dialog, "EDIT", "", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, WS_EX_CLIENTEDGE,
+                 kChooserNameEdit, 10, 28, 340, 22, font);
+  AddDialogChild(dialog, "STATIC", "", SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS, 0,
+                 kChooserPathLabel, 10, 56, 340, 16, font);
+  AddDialogChild(dialog, "STATIC", "&Directories:", SS_LEFT, 0, -1, 10, 76, 165, 16, font);
+  AddDialogChild(dialog, "LISTBOX", "", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP,
+                 WS_EX_CLIENTEDGE, kChooserDirList, 10, 94, 165, 120, font);
+  AddDialogChild(dialog, "STATIC", "Files:", SS_LEFT, 0, -1, 185, 76, 165, 16, font);
+  AddDialogChild(dialog, "LISTBOX", "", LBS_NOINTEGRALHEIGHT | LBS_NOSEL | WS_VSCROLL | WS_TABSTOP,
+                 WS_EX_CLIENTEDGE, kChooserFileList, 185, 94, 165, 120, font);
+  AddDialogChild(dialog, "STATIC", "Dri&ves:", SS_LEFT, 0, -1, 10, 222, 165, 16, font);
+  AddDialogChild(dialog, "COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 0,
+                 kChooserDriveCombo, 10, 240, 165, 200, font);
+  AddDialogChild(dialog, "BUTTON", "OK", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, 0, IDOK, 195,
+                 240, 75, 23, font);
+  AddDialogChild(dialog, "BUTTON", "Cancel", BS_PUSHBUTTON | WS_TABSTOP, 0, IDCANCEL, 275, 240, 75,
+                 23, font);
 
   ListCurrent(dialog);
   // The starting directory as given, also when it does not exist yet.
@@ -179,23 +171,6 @@ INT_PTR CALLBACK ChooserProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lp
   return FALSE;
 }
 
-std::vector<WORD> EmptyTemplate() {
-  std::vector<WORD> words(sizeof(DLGTEMPLATE) / sizeof(WORD) + 3, 0);  // + menu, class, title
-  auto* dialog = reinterpret_cast<DLGTEMPLATE*>(words.data());
-  dialog->style = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU;
-  dialog->dwExtendedStyle = WS_EX_DLGMODALFRAME;
-  return words;
-}
-
-HFONT CreateMessageFont() {
-  NONCLIENTMETRICSA metrics{};
-  metrics.cbSize = sizeof metrics;
-  if (SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
-    return CreateFontIndirectA(&metrics.lfMessageFont);
-  }
-  return nullptr;
-}
-
 }  // namespace
 
 bool ChooseDirectoryDialog(HWND owner, std::string& directory) {
@@ -203,7 +178,7 @@ bool ChooseDirectoryDialog(HWND owner, std::string& directory) {
   std::string chosen = directory;
   ChooserState state{&chosen,
                      font != nullptr ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT))};
-  std::vector<WORD> dialog_template = EmptyTemplate();
+  std::vector<WORD> dialog_template = EmptyDialogTemplate();
   const INT_PTR result = DialogBoxIndirectParamA(
       GetModuleHandleA(nullptr), reinterpret_cast<LPCDLGTEMPLATEA>(dialog_template.data()), owner,
       ChooserProc, reinterpret_cast<LPARAM>(&state));

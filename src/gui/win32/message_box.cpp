@@ -1,5 +1,7 @@
 #include "gui/win32/message_box.h"
 
+#include "gui/win32/dialog_parts.h"
+
 #include <algorithm>
 #include <vector>
 
@@ -53,15 +55,6 @@ LPCSTR IconOf(TMessageKind kind) {
   return IDI_ASTERISK;
 }
 
-HWND AddChild(HWND dialog, const char* window_class, const char* text, DWORD style, int id,
-              int left, int top, int width, int height, HFONT font) {
-  HWND child = CreateWindowExA(
-      0, window_class, text, WS_CHILD | WS_VISIBLE | style, left, top, width, height, dialog,
-      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
-  SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-  return child;
-}
-
 void Layout(HWND dialog, const BoxState& state) {
   const TMessageBox& box = *state.box;
   SetWindowTextA(dialog, MessageCaption(box.Kind));
@@ -84,17 +77,17 @@ void Layout(HWND dialog, const BoxState& state) {
   const int buttons_top = kMargin + text_height + kMargin;
   const int client_height = buttons_top + kButtonHeight + kMargin;
 
-  HWND icon = AddChild(dialog, "STATIC", "", SS_ICON, kMessageIconId, kMargin, kMargin, kIconSize,
-                       kIconSize, state.font);
+  HWND icon = AddDialogChild(dialog, "STATIC", "", SS_ICON, 0, kMessageIconId, kMargin, kMargin,
+                             kIconSize, kIconSize, state.font);
   SendMessageA(icon, STM_SETICON, reinterpret_cast<WPARAM>(LoadIconA(nullptr, IconOf(box.Kind))),
                0);
-  AddChild(dialog, "STATIC", box.Text.c_str(), SS_LEFT | SS_NOPREFIX, kMessageTextId, text_left,
-           kMargin, text_width, text_height, state.font);
+  AddDialogChild(dialog, "STATIC", box.Text.c_str(), SS_LEFT | SS_NOPREFIX, 0, kMessageTextId,
+                 text_left, kMargin, text_width, text_height, state.font);
   int left = (client_width - buttons_width) / 2;
   for (size_t i = 0; i < buttons.size(); ++i) {
     const DWORD style = WS_TABSTOP | (i == 0 ? BS_DEFPUSHBUTTON | WS_GROUP : BS_PUSHBUTTON);
-    AddChild(dialog, "BUTTON", buttons[i].caption, style, buttons[i].id, left, buttons_top,
-             kButtonWidth, kButtonHeight, state.font);
+    AddDialogChild(dialog, "BUTTON", buttons[i].caption, style, 0, buttons[i].id, left, buttons_top,
+                   kButtonWidth, kButtonHeight, state.font);
     left += kButtonWidth + kButtonGap;
   }
   SendMessageA(dialog, DM_SETDEFID, static_cast<WPARAM>(buttons[0].id), 0);
@@ -151,25 +144,6 @@ INT_PTR CALLBACK BoxProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam
   return FALSE;
 }
 
-// An empty dialog template: the controls are made in WM_INITDIALOG, once the
-// text has been measured in the message font.
-std::vector<WORD> EmptyTemplate() {
-  std::vector<WORD> words(sizeof(DLGTEMPLATE) / sizeof(WORD) + 3, 0);  // + menu, class, title
-  auto* dialog = reinterpret_cast<DLGTEMPLATE*>(words.data());
-  dialog->style = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU;
-  dialog->dwExtendedStyle = WS_EX_DLGMODALFRAME;
-  return words;
-}
-
-HFONT CreateMessageFont() {
-  NONCLIENTMETRICSA metrics{};
-  metrics.cbSize = sizeof metrics;
-  if (SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
-    return CreateFontIndirectA(&metrics.lfMessageFont);
-  }
-  return nullptr;
-}
-
 }  // namespace
 
 const char* MessageCaption(TMessageKind kind) {
@@ -191,7 +165,7 @@ TModalResult ShowModalMessageBox(HWND owner, const TMessageBox& box,
   HFONT font = CreateMessageFont();
   BoxState state{&box, &help,
                  font != nullptr ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT))};
-  std::vector<WORD> dialog_template = EmptyTemplate();
+  std::vector<WORD> dialog_template = EmptyDialogTemplate();
   const INT_PTR result = DialogBoxIndirectParamA(
       GetModuleHandleA(nullptr), reinterpret_cast<LPCDLGTEMPLATEA>(dialog_template.data()), owner,
       BoxProc, reinterpret_cast<LPARAM>(&state));
