@@ -1,7 +1,7 @@
-// CRC-32 (the reflected polynomial 0xEDB88320 of ZIP) and Adler-32, in the
-// zlib calling convention: start with the value for "nothing" (0 for CRC-32,
-// 1 for Adler-32) and pass the previous result to continue over more data;
-// each result is the finished check value of everything seen so far.
+// CRC-32 (the reflected polynomial 0xEDB88320 of ZIP) and Adler-32, both
+// running checks: start with the value for "nothing" (0 for CRC-32, 1 for
+// Adler-32) and pass the previous result to continue over more data; each
+// result is the finished check value of everything seen so far.
 #pragma once
 
 #include <array>

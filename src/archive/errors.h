@@ -18,8 +18,8 @@ void MessageForCode(int32_t code, std::string& text);
 // The text of `code`, or "" when it has none.
 std::string MessageTextOf(int32_t code);
 
-// Formats a table text in the manner of Delphi's Format: each "%d" or "%s" in
-// turn takes the next argument, "%%" is a percent sign.
+// Fills a table text with its arguments: each "%d" or "%s" in turn takes the
+// next argument, "%%" is a percent sign.
 std::string FormatMessageText(const std::string& pattern, std::initializer_list<std::string> args);
 
 // The number of entries in the message table.
