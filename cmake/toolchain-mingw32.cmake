@@ -1,4 +1,5 @@
-# 32-bit Windows, static: the shipping build. Nothing 32-bit runs on this kernel.
+# 32-bit Windows, static, with the posix thread model: the shipping build.
+# Its tests run under Wine's 32-bit loader (Debian's wine32:i386).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
@@ -8,3 +9,4 @@ set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(VX_WINE_TESTS ON)

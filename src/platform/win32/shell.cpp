@@ -1,5 +1,7 @@
 #include "platform/shell.h"
 
+#include "platform/errors.h"
+
 #include "platform/win32/windows_api.h"
 // shlobj.h needs windows.h before it.
 #include <shlobj.h>
@@ -95,7 +97,7 @@ std::unique_ptr<ShellLink> CreateShellLink() {
                                              IID_IUnknown, reinterpret_cast<void**>(&object));
   if (FAILED(created) || object == nullptr) {
     const uint32_t code = static_cast<uint32_t>(created);
-    std::string text = win32::SystemMessage(code);
+    std::string text = SystemErrorMessage(code).value_or("");
     if (text.empty()) {
       char number[32];
       std::snprintf(number, sizeof number, "OLE error %08X", static_cast<unsigned>(code));

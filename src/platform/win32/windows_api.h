@@ -23,6 +23,7 @@
 
 #include <cstdint>
 #include <string>
+#include <type_traits>
 
 namespace vx::platform::win32 {
 
@@ -31,9 +32,22 @@ namespace vx::platform::win32 {
 void RecordLastError();
 void RecordError(uint32_t code);
 
+// True for a pointer to a function with the Windows API calling convention.
+// On 32-bit Windows that convention (the callee pops its arguments) is part
+// of the type, so a pointer declared without WINAPI is told apart; calling a
+// system function through one would leave the stack unbalanced. On 64-bit
+// Windows there is one convention and every function pointer qualifies.
+template <typename Function>
+struct IsWinApiFunction : std::false_type {};
+template <typename Result, typename... Args>
+struct IsWinApiFunction<Result(WINAPI*)(Args...)> : std::true_type {};
+
 // Looks up an optional export of a system library; nullptr when absent.
+// `Function` must be declared WINAPI, as the system's own prototypes are.
 template <typename Function>
 Function OptionalExport(const char* module, const char* name) {
+  static_assert(IsWinApiFunction<Function>::value,
+                "declare the looked-up function's pointer type with WINAPI");
   HMODULE handle = GetModuleHandleA(module);
   if (handle == nullptr) return nullptr;
   // Through a generic function pointer, which GCC accepts without a cast warning.
