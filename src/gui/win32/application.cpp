@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "gui/win32/html_help.h"
 #include "archive/disk_prompt.h"
 #include "diag/diag_file.h"
 #include "diag/report.h"
 #include "gui/win32/diag_window.h"
+#include "gui/win32/html_help.h"
 #include "gui/win32/main_window.h"
 #include "platform/exception.h"
 #include "platform/path_text.h"
@@ -91,17 +91,16 @@ int RunDiagnosticFile(const std::string& path, TSetupLog& log) {
   std::string error;
   const std::string settings_file = ChangeFileExt(platform::ProgramFileName(), ".INI");
   log.Line("Writing the diagnostic report to " + path);
-  if (!WriteDiagnosticFile(system, ProgramKeldaRun(), BuildDiagnosticReport, kSetupProgramName,
-                           settings_file, kSetupVersion, path,
-                           [](int32_t ms) { Sleep(static_cast<DWORD>(ms)); }, error)) {
+  if (!WriteDiagnosticFile(
+          system, ProgramKeldaRun(), BuildDiagnosticReport, kSetupProgramName, settings_file,
+          kSetupVersion, path, [](int32_t ms) { Sleep(static_cast<DWORD>(ms)); }, error)) {
     log.Line("Message (error): Cannot write the diagnostic report to " + path + ": " + error);
     return secStartupProblem;
   }
   return secInstalled;
 }
 
-int RunInteractiveSetup(HINSTANCE instance, const TSetupCommandLine& command_line,
-                        TSetupLog& log);
+int RunInteractiveSetup(HINSTANCE instance, const TSetupCommandLine& command_line, TSetupLog& log);
 
 }  // namespace
 
@@ -127,9 +126,10 @@ int RunSetup(HINSTANCE instance) {
       log = TSetupLog(FileLogSink(*command_line.Log));
     } catch (const std::exception& error) {
       if (!silent) {
-        MessageBoxA(nullptr, ("Cannot create the log file " + *command_line.Log + "\r\n" +
-                              error.what()).c_str(),
-                    "Setup", MB_OK | MB_ICONERROR);
+        MessageBoxA(
+            nullptr,
+            ("Cannot create the log file " + *command_line.Log + "\r\n" + error.what()).c_str(),
+            "Setup", MB_OK | MB_ICONERROR);
       }
       return secStartupProblem;
     }
@@ -167,8 +167,7 @@ int RunSetup(HINSTANCE instance) {
 
 namespace {
 
-int RunInteractiveSetup(HINSTANCE instance, const TSetupCommandLine& command_line,
-                        TSetupLog& log) {
+int RunInteractiveSetup(HINSTANCE instance, const TSetupCommandLine& command_line, TSetupLog& log) {
   int exit_code = 0;
   try {
     TMainWindow window(instance);
