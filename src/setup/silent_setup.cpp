@@ -77,6 +77,13 @@ TModalResult TLoggingMessageView::ShowMessageBox(const TMessageBox& box,
   return shown_.ShowMessageBox(box, help);
 }
 
+std::string SettingsLogLine(const TForm1& form) {
+  const TInstallOptions& options = form.InstallOptions;
+  return "Settings read from " + form.SettingsFile() + ": InstTitle=" + options.InstTitle +
+         ", InstDir=" + options.InstDir + ", DiskNeededMB=" + std::to_string(options.DiskNeededMB) +
+         ", exename=" + options.ExeName + ", archive=" + options.ZipPath;
+}
+
 int32_t ExitCodeForOutcome(TInstallOutcome outcome) {
   switch (outcome) {
     case TInstallOutcome::Installed:
@@ -110,11 +117,7 @@ int32_t TSilentSetup::Run(const std::string& dir) {
   }
   if (Messages.EndRequested()) return secStartupProblem;
 
-  const TInstallOptions& options = Form.InstallOptions;
-  log_.Line("Settings read from " + Form.SettingsFile() + ": InstTitle=" + options.InstTitle +
-            ", InstDir=" + options.InstDir +
-            ", DiskNeededMB=" + std::to_string(options.DiskNeededMB) +
-            ", exename=" + options.ExeName + ", archive=" + options.ZipPath);
+  log_.Line(SettingsLogLine(Form));
   if (!dir.empty()) {
     Form.InstallOptions.InstDir = dir;
     log_.Line("Directory from the command line: " + dir);

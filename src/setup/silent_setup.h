@@ -94,6 +94,9 @@ class THiddenMainView : public TMainWindowView {
   TGauge gauge_;
 };
 
+// The log line on the settings read at start-up.
+std::string SettingsLogLine(const TForm1& form);
+
 // The exit code for how an installation run ended.
 int32_t ExitCodeForOutcome(TInstallOutcome outcome);
 

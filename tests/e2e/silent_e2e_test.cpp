@@ -94,8 +94,9 @@ class SilentE2E : public testing::Test {
   std::string File(const std::string& name) const { return scratch_.Path() + "\\" + name; }
   const std::string& InstDir() const { return inst_dir_; }
 
-  void WriteSettings(const std::string& exe_name) {
-    Spill(File("setup.INI"), "[Settings]\r\nInstTitle=VESTRIX 1.5\r\nInstDir=" + inst_dir_ +
+  void WriteSettings(const std::string& exe_name, const std::string& inst_dir = "") {
+    Spill(File("setup.INI"), "[Settings]\r\nInstTitle=VESTRIX 1.5\r\nInstDir=" +
+                                 (inst_dir.empty() ? inst_dir_ : inst_dir) +
                                  "\r\nDiskNeededMB=1\r\nshortcuttitle=VESTRIX\r\n"
                                  "zipname=vestrix.zip\r\nexename=" +
                                  exe_name + "\r\n");
@@ -252,6 +253,53 @@ TEST_F(SilentE2E, BadSwitchWithoutSilentShowsTheSwitchesAndEnds) {
   ASSERT_TRUE(process.WaitForExit(kExitDeadline, code));
   EXPECT_EQ(code, 64u);
   EXPECT_FALSE(fs::exists(InstDir()));
+}
+
+TEST_F(SilentE2E, SwitchListOnRequestAndUnwritableLogEndTheProgram) {
+  ASSERT_TRUE(process.Start(File("setup.exe"), File(""), "/?"));
+  HWND box = WaitForWindow(process.Id(), "#32770", kWindowDeadline);
+  ASSERT_NE(box, nullptr);
+  const std::string text = TextOf(GetDlgItem(box, kMessageText));
+  EXPECT_EQ(text.rfind("Usage: SETUP [/SILENT] [/DIR=path] [/LOG=file]\r\n", 0), 0u) << text;
+  Click(GetDlgItem(box, IDOK));
+  DWORD code = 99;
+  ASSERT_TRUE(process.WaitForExit(kExitDeadline, code));
+  EXPECT_EQ(code, 0u);
+
+  // Silent, a log that cannot be made: start-up problem, nothing installed.
+  EXPECT_EQ(RunHidden("/SILENT /LOG=" + File("no\\such\\dir\\x.log")), 1);
+  EXPECT_EQ(windows_seen, std::vector<std::string>{});
+  EXPECT_FALSE(fs::exists(InstDir()));
+}
+
+TEST_F(SilentE2E, InteractiveRunWithLogAndDirectoryLogsWhatTheWindowDoes) {
+  constexpr int kInstallBtn = 104;
+  WriteSettings("vestrix.exe", InstDir() + "X");  // replaced by /DIR
+  const std::string log = File("gui.log");
+  ASSERT_TRUE(
+      process.Start(File("setup.exe"), File(""), "/LOG=" + log + " /DIR=\"" + InstDir() + "\""));
+  HWND window = WaitForWindow(process.Id(), "TForm1", kWindowDeadline);
+  ASSERT_NE(window, nullptr);
+  Sleep(300);
+  Click(GetDlgItem(window, kInstallBtn));
+  HWND box = WaitForWindow(process.Id(), "#32770", kWindowDeadline);
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(TextOf(GetDlgItem(box, kMessageText)), "Installation of VESTRIX 1.5 is complete");
+  Click(GetDlgItem(box, IDOK));
+  DWORD code = 99;
+  ASSERT_TRUE(process.WaitForExit(kExitDeadline, code));
+  EXPECT_EQ(code, 0u);
+  EXPECT_TRUE(fs::exists(InstDir() + "\\vestrix.exe"));
+  EXPECT_FALSE(fs::exists(InstDir() + "X"));
+
+  const std::vector<std::string> lines = LogLines(Slurp(log));
+  for (const std::string& line :
+       {"Directory from the command line: " + InstDir(), "Installation directory: " + InstDir(),
+        std::string("Member vestrix.exe ("),
+        std::string("Message (information): Installation of VESTRIX 1.5 is complete"),
+        std::string("End, exit code 0 (installed)")}) {
+    EXPECT_TRUE(HasLineStarting(lines, line)) << line;
+  }
 }
 
 TEST_F(SilentE2E, DiagWritesTheReportWithTheToolsLines) {

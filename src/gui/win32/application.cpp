@@ -225,6 +225,7 @@ int RunInteractiveSetup(HINSTANCE instance, const TSetupCommandLine& command_lin
 
     try {
       form.FormCreate();
+      if (!messages.EndRequested()) log.Line(SettingsLogLine(form));
       if (command_line.Dir && !messages.EndRequested()) {
         form.InstallOptions.InstDir = *command_line.Dir;
         log.Line("Directory from the command line: " + *command_line.Dir);
