@@ -1,9 +1,9 @@
 #include "diag/diag_window.h"
 
 #include "platform/files.h"
+#include "platform/path_text.h"
 #include "platform/system.h"
 #include "util/environment_utils.h"
-#include "platform/path_text.h"
 
 namespace vx {
 
@@ -15,14 +15,13 @@ constexpr const char* kLabelCaption =
     "If you would like to report a problem, please copy the contents of the memo below into "
     "your email describing the problem, or save the contents as a file and attach it.";
 
-// The memo's text as a file: each of its lines ended by CR LF.
+}  // namespace
+
 std::string MemoFileText(const std::string& memo) {
   std::string text;
   for (const std::string& line : TextLines(memo)) text += line + kCrLf;
   return text;
 }
-
-}  // namespace
 
 std::vector<std::string> TextLines(const std::string& bytes) {
   std::vector<std::string> lines;

@@ -131,6 +131,9 @@ constexpr uint16_t kShowMinNoActive = 7;
 // needs no terminator, and zero bytes become blanks.
 std::vector<std::string> TextLines(const std::string& bytes);
 
+// The memo's text as a file: each of its lines ended by CR LF.
+std::string MemoFileText(const std::string& memo);
+
 class TrvDiagForm {
  public:
   TrvDiagForm(TDiagWindowView& view, TDiagSystem& system, TKeldaRun& run)

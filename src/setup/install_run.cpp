@@ -118,15 +118,25 @@ void TInstallRun::InstallBtnClick() {
   // from inside a progress event: the run under way goes on alone.
   if (extracting_) return;
   TInstallOptions& options = form_.InstallOptions;
+  outcome_ = TInstallOutcome::None;
+  member_pending_ = false;
 
-  if (!ValidInstallDir(options.InstDir, system_, messages_)) return;
+  Log("Installation directory: " + options.InstDir);
+  if (!ValidInstallDir(options.InstDir, system_, messages_)) {
+    outcome_ = TInstallOutcome::DirectoryRefused;
+    return;
+  }
   if (!system_.DirectoryExists(options.InstDir) && !system_.CreateDirectory(options.InstDir)) {
+    outcome_ = TInstallOutcome::DirectoryRefused;
     messages_.Show(mkError, mbOK, kNoHelpContext, CannotCreateDirText(options.InstDir));
     return;
   }
   // Loading the directory of a large archive pumps messages too.
   TExtractingScope running(extracting_, view_);
-  if (!PrepareArchive()) return;
+  if (!PrepareArchive()) {
+    outcome_ = TInstallOutcome::ArchiveProblem;
+    return;
+  }
 
   view_.Gauge1().SetProgress(0);
   view_.SetVisible(TMainControl::Gauge1, true);
@@ -139,7 +149,10 @@ void TInstallRun::InstallBtnClick() {
 
   try {
     Extract();
+    ReportPendingMember("extracted");
   } catch (const std::exception& error) {
+    ReportPendingMember("not finished");
+    if (outcome_ == TInstallOutcome::None) outcome_ = TInstallOutcome::Stopped;
     // After "Quit" or a member failure the program is ending and this box
     // closes unseen. Anything else is reported and the window is restored.
     messages_.Show(mkError, mbOK, kNoHelpContext, error.what());
@@ -152,8 +165,10 @@ void TInstallRun::InstallBtnClick() {
 
   const std::string exe_path = options.InstDir + "\\" + options.ExeName;
   if (system_.FileExists(exe_path)) {
+    outcome_ = TInstallOutcome::Installed;
     MakeShortcuts(exe_path);
   } else {
+    outcome_ = TInstallOutcome::MainExeMissing;
     messages_.Show(mkWarning, mbOK, kNoHelpContext,
                    "Problem: file \"" + exe_path + "\"\r\ndoes not exist");
     form_.FatalError("Main EXE file not installed successfully");
@@ -180,6 +195,9 @@ bool TInstallRun::PrepareArchive() {
 
   options.DiskNeededMB = DiskNeededMBFor(TotalBytes);
   const int32_t free_mb = DiskFreeMB(system_, options.InstDir[0]);
+  Log("Archive " + options.ZipPath + ": " + std::to_string(AbUnZipper1.Count()) + " members, " +
+      std::to_string(static_cast<int64_t>(TotalBytes)) + " bytes; needed " +
+      std::to_string(options.DiskNeededMB) + " MB, free " + std::to_string(free_mb) + " MB");
   if (options.DiskNeededMB > free_mb) {
     messages_.Show(mkError, mbOK, kNoHelpContext,
                    "Insufficient space to install in " + options.InstDir);
@@ -238,13 +256,23 @@ bool TInstallRun::MakeShortcutInFolder() {
   // A folder the shell cannot name would leave the link in the current
   // directory instead, where nobody looks for it.
   if (Shortcut->DestinationPath().empty()) return false;
-  return Shortcut->MakeShortcut();
+  if (!Shortcut->MakeShortcut()) return false;
+  Log("Shortcut written: " + Shortcut->ShortcutFileName());
+  return true;
+}
+
+void TInstallRun::ReportPendingMember(const std::string& outcome) {
+  if (!member_pending_) return;
+  member_pending_ = false;
+  Log("Member " + pending_name_ + " (" + std::to_string(static_cast<int64_t>(pending_bytes_)) +
+      " bytes): " + outcome);
 }
 
 void TInstallRun::QuitBtnClick() {
   // A second press pumped from inside the first adds nothing.
   if (quitting_) return;
   quitting_ = true;
+  if (extracting_) outcome_ = TInstallOutcome::Stopped;
   form_.InstallOptions.AbortRequested = true;
   view_.ProcessMessages();
   messages_.Show(mkWarning, mbOK, kNoHelpContext,
@@ -256,6 +284,10 @@ void TInstallRun::AbUnZipper1ConfirmProcessItem(TAbUnZipper&, TAbArchiveItem& it
                                                 bool&) {
   DoneBytes += CurrentItemBytes;
   CurrentItemBytes = MemberBytes(item);
+  ReportPendingMember("extracted");
+  member_pending_ = true;
+  pending_name_ = item.FileName();
+  pending_bytes_ = CurrentItemBytes;
   view_.ProcessMessages();
 }
 
@@ -305,6 +337,10 @@ void TInstallRun::AbUnZipper1ConfirmOverwrite(std::string& name, bool& confirm) 
 void TInstallRun::AbUnZipper1ProcessItemFailure(TAbUnZipper&, TAbArchiveItem& item, TAbProcessType,
                                                 TAbErrorClass error_class, int32_t error_code) {
   TInstallOptions& options = form_.InstallOptions;
+  outcome_ = TInstallOutcome::MemberFailed;
+  member_pending_ = false;
+  Log("Member " + item.FileName() + " (" + std::to_string(static_cast<int64_t>(MemberBytes(item))) +
+      " bytes): failed, " + FailureErrorText(error_class, error_code));
   messages_.Show(mkWarning, mbOK, kNoHelpContext,
                  "Cannot extract " + item.FileName() + "\r\n" + " from archive " + options.ZipPath +
                      "\r\n" + "Error Code: \"" + FailureErrorText(error_class, error_code) + "\"");

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -44,6 +45,17 @@ double MemberBytes(const TAbArchiveItem& item);
 // The text a member failure shows for its error class and code.
 std::string FailureErrorText(TAbErrorClass error_class, int32_t error_code);
 
+// How the last installation run ended.
+enum class TInstallOutcome : int32_t {
+  None,              // no run yet, or a run still under way
+  DirectoryRefused,  // the directory rules refused it, or it could not be made
+  ArchiveProblem,    // the archive could not be opened, or the space is too small
+  MemberFailed,      // a member could not be extracted
+  Stopped,           // "Quit", or an unexpected error during the extraction
+  MainExeMissing,    // everything extracted, but the main executable is absent
+  Installed,         // extracted and the main executable present
+};
+
 class TInstallRun {
  public:
   TInstallRun(TForm1& form, TMainWindowView& view, TMessageService& messages, TSetupSystem& system);
@@ -72,6 +84,11 @@ class TInstallRun {
   void InstallBtnClick();
   void QuitBtnClick();
 
+  TInstallOutcome Outcome() const { return outcome_; }
+  // Receives one line for each step of a run worth a log: the sizes, each
+  // member with its outcome, each shortcut written. Unset: nothing is said.
+  std::function<void(const std::string&)> OnLog;
+
   // The extraction component's events.
   void AbUnZipper1ConfirmProcessItem(TAbUnZipper& sender, TAbArchiveItem& item,
                                      TAbProcessType process_type, bool& confirm);
@@ -94,8 +111,18 @@ class TInstallRun {
   TMainWindowView& view_;
   TMessageService& messages_;
   TSetupSystem& system_;
+  void Log(const std::string& line) {
+    if (OnLog) OnLog(line);
+  }
+  // The member whose extraction began last and has not been reported yet.
+  void ReportPendingMember(const std::string& outcome);
+
   bool extracting_ = false;
   bool quitting_ = false;
+  TInstallOutcome outcome_ = TInstallOutcome::None;
+  bool member_pending_ = false;
+  std::string pending_name_;
+  double pending_bytes_ = 0;
 };
 
 }  // namespace vx

@@ -1,6 +1,8 @@
 // The diagnostics window's controller against a scripted window and machine,
 // and once natively against the real machine with a tool of our own.
 #include "diag/diag_window.h"
+#include "diag/diag_file.h"
+#include "diag/report.h"
 
 #include <gtest/gtest.h>
 
@@ -578,6 +580,85 @@ TEST(DiagWindowOnThisMachine, RunsTheToolAndCollectsItsReport) {
   EXPECT_FALSE(system.FileExists(product + "\\kelrpt.sti"));
 }
 #endif
+
+// The report written to a file without a window: the window's text, with the
+// tool's lines when it ends in time, a note when it does not.
+TEST(DiagnosticFileTest, WritesTheWindowsTextWithTheToolsLines) {
+  struct Case {
+    const char* what;
+    bool tool;
+    int polls_until_end;
+    bool unwritable;
+    bool result;
+    std::string written;  // "" when nothing is written
+    int pauses;
+    size_t released;
+  };
+  const std::string r = "D:\\VX\\kelda.rpt";
+  const std::vector<Case> cases = {
+      {"no product", false, 0, false, true, "Report line 1\r\nReport line 2\r\n", 0, 0},
+      {"tool ends after three polls", true, 3, false, true,
+       "Report line 1\r\nReport line 2\r\n  \r\n  \r\nContents of RPT file from KELDA: " + r +
+           "\r\nK1\r\nK2\r\n",
+       4, 0},
+      {"tool never ends", true, 100000, false, true,
+       "Report line 1\r\nReport line 2\r\nKELDA did not finish within 60 seconds\r\n", 600, 1},
+      {"file cannot be written", false, 0, true, false, "", 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScriptedDiagSystem system;
+    TKeldaRun run;
+    if (c.tool) {
+      system.product_dir = "D:\\VX";
+      system.files["D:\\VX\\Kelda.Exe"] = "MZ";
+    }
+    system.polls_until_end = c.polls_until_end;
+    system.on_tool_end = [&system, &run] {
+      system.files[run.ReportFile] = "K1\r\nK2\r\nlast but one\r\nlast\r\n";
+    };
+    if (c.unwritable) system.unwritable.insert("C:\\diag.txt");
+    std::string asked;
+    auto build = [&asked](const std::string& name, const std::string& temp, const std::string& keep,
+                          const std::string& settings, float version) {
+      asked = name + "|" + temp + "|" + keep + "|" + settings + "|" + FormatVersion(version);
+      return std::string("Report line 1\r\nReport line 2");
+    };
+    int pauses = 0;
+    std::string error;
+    const bool written = WriteDiagnosticFile(
+        system, run, build, "Setup", "D:\\SETUP.INI", 1.5f, "C:\\diag.txt",
+        [&pauses](int32_t ms) {
+          EXPECT_EQ(ms, 100);
+          ++pauses;
+        },
+        error);
+    EXPECT_EQ(written, c.result);
+    EXPECT_EQ(error.empty(), c.result) << error;
+    EXPECT_EQ(asked, "Setup|||D:\\SETUP.INI|1.50");
+    if (c.written.empty()) {
+      EXPECT_EQ(system.files.count("C:\\diag.txt"), 0u);
+    } else {
+      EXPECT_EQ(system.files["C:\\diag.txt"], c.written);
+    }
+    EXPECT_EQ(pauses, c.pauses);
+    EXPECT_EQ(system.released.size(), c.released);
+  }
+}
+
+TEST(DiagnosticFileTest, AReportThatCannotBeBuiltWritesNothing) {
+  ScriptedDiagSystem system;
+  TKeldaRun run;
+  std::string error;
+  const bool written = WriteDiagnosticFile(
+      system, run,
+      [](const std::string&, const std::string&, const std::string&, const std::string&,
+         float) -> std::string { throw EStreamError("Read error in SETUP.INI"); },
+      "Setup", "", 1.5f, "C:\\diag.txt", [](int32_t) {}, error);
+  EXPECT_FALSE(written);
+  EXPECT_EQ(error, "Read error in SETUP.INI");
+  EXPECT_TRUE(system.files.empty());
+}
 
 }  // namespace
 }  // namespace vx::test

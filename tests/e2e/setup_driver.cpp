@@ -39,10 +39,12 @@ SetupProcess::~SetupProcess() {
   }
 }
 
-bool SetupProcess::Start(const std::string& exe, const std::string& directory) {
+bool SetupProcess::Start(const std::string& exe, const std::string& directory,
+                         const std::string& arguments) {
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   std::string command_line = "\"" + exe + "\"";
+  if (!arguments.empty()) command_line += " " + arguments;
   return CreateProcessA(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         directory.c_str(), &startup, &info_) != 0;
 }

@@ -24,8 +24,10 @@ class SetupProcess {
   // Ends the program if it still runs.
   ~SetupProcess();
 
-  // Starts `exe` with `directory` as its working directory.
-  bool Start(const std::string& exe, const std::string& directory);
+  // Starts `exe` with `directory` as its working directory, and `arguments`
+  // after the program's name on its command line.
+  bool Start(const std::string& exe, const std::string& directory,
+             const std::string& arguments = "");
   DWORD Id() const { return info_.dwProcessId; }
   // True when the program ended within `deadline` ms; its exit code in `code`.
   bool WaitForExit(DWORD deadline, DWORD& code);

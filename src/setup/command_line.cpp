@@ -1,0 +1,163 @@
+#include "setup/command_line.h"
+
+#include <cctype>
+
+namespace vx {
+
+namespace {
+
+std::string Upper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// Removes one pair of quotes around a value that is still quoted (an
+// argument split elsewhere may keep them).
+std::string Unquote(const std::string& value) {
+  if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
+    return value.substr(1, value.size() - 2);
+  }
+  return value;
+}
+
+}  // namespace
+
+std::string ExitCodeMeaning(int32_t code) {
+  switch (code) {
+    case secInstalled:
+      return "installed";
+    case secStartupProblem:
+      return "start-up problem";
+    case secDirectoryRefused:
+      return "directory refused or not creatable";
+    case secArchiveProblem:
+      return "archive cannot be opened or space insufficient";
+    case secMemberFailed:
+      return "a member failed, installation incomplete";
+    case secMainExeMissing:
+      return "main executable missing after extraction";
+    case secBadCommandLine:
+      return "bad command line";
+    default:
+      return "unknown";
+  }
+}
+
+std::vector<std::string> SplitCommandLine(const std::string& text) {
+  std::vector<std::string> arguments;
+  std::string current;
+  bool in_argument = false;
+  bool quoted = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (quoted) {
+      if (c == '\\' && i + 1 < text.size() && text[i + 1] == '"') {
+        current += '"';
+        ++i;
+      } else if (c == '"') {
+        quoted = false;
+      } else {
+        current += c;
+      }
+    } else if (IsBlank(c)) {
+      if (in_argument) arguments.push_back(current);
+      current.clear();
+      in_argument = false;
+    } else {
+      in_argument = true;
+      if (c == '"') {
+        quoted = true;
+      } else {
+        current += c;
+      }
+    }
+  }
+  if (in_argument) arguments.push_back(current);
+  return arguments;
+}
+
+bool ParseSetupCommandLine(const std::vector<std::string>& arguments, TSetupCommandLine& result,
+                           std::string& error) {
+  result = TSetupCommandLine{};
+  error.clear();
+  for (const std::string& argument : arguments) {
+    if (argument.size() < 2 || (argument[0] != '/' && argument[0] != '-')) {
+      error = "Unknown argument: " + argument;
+      return false;
+    }
+    const size_t equals = argument.find('=');
+    const std::string name =
+        Upper(argument.substr(1, equals == std::string::npos ? equals : equals - 1));
+    auto flag = [&](bool& value) {
+      if (equals != std::string::npos) {
+        error = "The switch takes no value: " + argument;
+        return false;
+      }
+      if (value) {
+        error = "Switch given twice: " + argument;
+        return false;
+      }
+      value = true;
+      return true;
+    };
+    auto valued = [&](std::optional<std::string>& value) {
+      if (equals == std::string::npos) {
+        error = "Missing value: " + argument;
+        return false;
+      }
+      const std::string text = Unquote(argument.substr(equals + 1));
+      if (text.empty()) {
+        error = "Missing value: " + argument;
+        return false;
+      }
+      if (value) {
+        error = "Switch given twice: " + argument;
+        return false;
+      }
+      value = text;
+      return true;
+    };
+    bool ok = false;
+    if (name == "SILENT" || name == "S") {
+      ok = flag(result.Silent);
+    } else if (name == "?") {
+      ok = flag(result.ShowSwitches);
+    } else if (name == "DIR") {
+      ok = valued(result.Dir);
+    } else if (name == "LOG") {
+      ok = valued(result.Log);
+    } else if (name == "DIAG") {
+      ok = valued(result.Diag);
+    } else {
+      error = "Unknown switch: " + argument;
+    }
+    if (!ok) return false;
+  }
+  return true;
+}
+
+std::string SetupSwitchesText() {
+  return "Usage: SETUP [/SILENT] [/DIR=path] [/LOG=file]\r\n"
+         "       SETUP /DIAG=file [/LOG=file]\r\n"
+         "\r\n"
+         "/SILENT or /S\tInstall without any window or message\r\n"
+         "/DIR=path\tInstall into this directory\r\n"
+         "/LOG=file\tWrite a log of the run to this file\r\n"
+         "/DIAG=file\tWrite the diagnostic report to this file\r\n"
+         "/?\t\tShow this list\r\n"
+         "\r\n"
+         "Exit codes:\r\n"
+         "0  installed\r\n"
+         "1  start-up problem\r\n"
+         "2  directory refused or not creatable\r\n"
+         "3  archive cannot be opened or space insufficient\r\n"
+         "4  a member failed, installation incomplete\r\n"
+         "5  main executable missing after extraction\r\n"
+         "64  bad command line";
+}
+
+}  // namespace vx

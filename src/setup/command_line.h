@@ -1,0 +1,59 @@
+// The setup program's command line and its exit codes.
+//
+// Started without arguments the program is the interactive installer.
+// Switches, case-insensitive and in any order:
+//   /SILENT or /S   install without any window or message box
+//   /DIR=path       install into `path` instead of the settings file's directory
+//   /LOG=file       write a log of the run to `file`
+//   /DIAG=file      write the diagnostic report to `file` and end
+//   /?              list the switches
+// A value may be quoted ("/DIR=\"C:\\My Product\"" or /DIR="C:\My Product").
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vx {
+
+// What the program's exit code tells. The one table of codes: the README
+// lists the same.
+enum TSetupExitCode : int32_t {
+  secInstalled = 0,         // installed (warnings about shortcuts included)
+  secStartupProblem = 1,    // a start-up check failed, or the log/report could not be written
+  secDirectoryRefused = 2,  // the directory is not acceptable or cannot be created
+  secArchiveProblem = 3,    // the archive cannot be opened, or the space is insufficient
+  secMemberFailed = 4,      // a member failed: the installation is incomplete
+  secMainExeMissing = 5,    // the main executable is missing after the extraction
+  secBadCommandLine = 64,   // an unknown or malformed switch
+};
+
+// One line of description for each code, for the log.
+std::string ExitCodeMeaning(int32_t code);
+
+struct TSetupCommandLine {
+  bool Silent = false;
+  bool ShowSwitches = false;  // "/?"
+  std::optional<std::string> Dir;
+  std::optional<std::string> Log;
+  std::optional<std::string> Diag;
+  // True when no switch was given: the program behaves as the plain installer.
+  bool Empty() const { return !Silent && !ShowSwitches && !Dir && !Log && !Diag; }
+};
+
+// Splits a command line into arguments: blanks separate them, double quotes
+// group blanks into an argument and are removed, "\"" inside quotes is a
+// literal quote. Backslashes are kept as they are (they are path separators).
+std::vector<std::string> SplitCommandLine(const std::string& text);
+
+// Parses the arguments after the program's name. False with `error` set
+// (naming the offending argument) for an unknown switch, a switch without
+// its value or with an empty one, or a switch given twice.
+bool ParseSetupCommandLine(const std::vector<std::string>& arguments, TSetupCommandLine& result,
+                           std::string& error);
+
+// The list of switches and exit codes, as the "/?" box shows it.
+std::string SetupSwitchesText();
+
+}  // namespace vx

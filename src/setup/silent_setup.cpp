@@ -1,0 +1,134 @@
+#include "setup/silent_setup.h"
+
+#include <cstdio>
+#include <exception>
+
+#include "platform/datetime.h"
+#include "platform/files.h"
+
+namespace vx {
+
+TSetupLog::TSetupLog(Sink sink, Clock clock) : sink_(std::move(sink)), clock_(std::move(clock)) {
+  if (!clock_) clock_ = LogTimestamp;
+}
+
+void TSetupLog::Line(const std::string& text) {
+  if (!sink_) return;
+  std::string bytes = clock_() + "  ";
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '\r' || c == '\n') {
+      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      bytes += "\r\n\t";
+    } else {
+      bytes += c;
+    }
+  }
+  bytes += "\r\n";
+  sink_(bytes);
+}
+
+std::string LogTimestamp() {
+  const platform::LocalDateTime now = platform::CurrentLocalDateTime();
+  char text[64];
+  std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", unsigned{now.year},
+                unsigned{now.month}, unsigned{now.day}, unsigned{now.hour}, unsigned{now.minute},
+                unsigned{now.second});
+  return text;
+}
+
+TSetupLog::Sink FileLogSink(const std::string& path) {
+  std::shared_ptr<platform::TFileStream> file = platform::TFileStream::CreateAlways(path);
+  return [file](const std::string& bytes) {
+    file->WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+  };
+}
+
+std::string MessageKindName(TMessageKind kind) {
+  switch (kind) {
+    case mkError:
+      return "error";
+    case mkWarning:
+      return "warning";
+    case mkInformation:
+      return "information";
+    case mkConfirmation:
+      return "confirmation";
+  }
+  return "message";
+}
+
+TModalResult TSilentMessageView::ShowMessageBox(const TMessageBox& box,
+                                                const std::function<void()>&) {
+  log_.Line("Message (" + MessageKindName(box.Kind) + "): " + box.Text);
+  switch (box.Buttons) {
+    case mbYesNo:
+      return mrNo;
+    case mbOKCancel:
+      return mrCancel;
+    default:
+      return mrOK;
+  }
+}
+
+TModalResult TLoggingMessageView::ShowMessageBox(const TMessageBox& box,
+                                                 const std::function<void()>& help) {
+  log_.Line("Message (" + MessageKindName(box.Kind) + "): " + box.Text);
+  return shown_.ShowMessageBox(box, help);
+}
+
+std::string SettingsLogLine(const TForm1& form) {
+  const TInstallOptions& options = form.InstallOptions;
+  return "Settings read from " + form.SettingsFile() + ": InstTitle=" + options.InstTitle +
+         ", InstDir=" + options.InstDir + ", DiskNeededMB=" + std::to_string(options.DiskNeededMB) +
+         ", exename=" + options.ExeName + ", archive=" + options.ZipPath;
+}
+
+int32_t ExitCodeForOutcome(TInstallOutcome outcome) {
+  switch (outcome) {
+    case TInstallOutcome::Installed:
+      return secInstalled;
+    case TInstallOutcome::DirectoryRefused:
+      return secDirectoryRefused;
+    case TInstallOutcome::ArchiveProblem:
+      return secArchiveProblem;
+    case TInstallOutcome::MemberFailed:
+    case TInstallOutcome::Stopped:
+      return secMemberFailed;
+    case TInstallOutcome::MainExeMissing:
+      return secMainExeMissing;
+    case TInstallOutcome::None:
+      break;
+  }
+  return secStartupProblem;
+}
+
+TSilentSetup::TSilentSetup(TSetupSystem& system, TSetupLog& log)
+    : MessageView(log), Messages(MessageView), Form(MainView, Messages, system), log_(log) {
+  Form.InstallRun.OnLog = [this](const std::string& line) { log_.Line(line); };
+}
+
+int32_t TSilentSetup::Run(const std::string& dir) {
+  try {
+    Form.FormCreate();
+  } catch (const std::exception& error) {
+    log_.Line("Message (error): " + std::string(error.what()));
+    return secStartupProblem;
+  }
+  if (Messages.EndRequested()) return secStartupProblem;
+
+  log_.Line(SettingsLogLine(Form));
+  if (!dir.empty()) {
+    Form.InstallOptions.InstDir = dir;
+    log_.Line("Directory from the command line: " + dir);
+  }
+  try {
+    Form.InstallBtnClick();
+  } catch (const std::exception& error) {
+    log_.Line("Message (error): " + std::string(error.what()));
+    return secStartupProblem;
+  }
+  return ExitCodeForOutcome(Form.InstallRun.Outcome());
+}
+
+}  // namespace vx
