@@ -30,31 +30,7 @@ constexpr int kSpaceNeededLabel = 103;
 constexpr int kInstallBtn = 104;
 constexpr int kGauge1 = 105;
 constexpr int kQuitBtn = 106;
-constexpr int kMessageText = 0xFFFF;
 constexpr int kChooserNameEdit = 1152;
-
-const char* const kSetupFiles[] = {"setup.exe", "setup.TXT", "setup.chm", "vestrix.zip"};
-
-std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void Spill(const fs::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-// The files the sample archive was zipped from, by relative name.
-std::map<std::string, fs::path> ProductTree() {
-  const fs::path tree =
-      fs::path(test::HostToPlatformPath(VX_STAGE_DIR)).parent_path() / "sample" / "product";
-  std::map<std::string, fs::path> files;
-  std::error_code error;
-  for (const auto& entry : fs::recursive_directory_iterator(tree, error)) {
-    if (entry.is_regular_file()) files[fs::relative(entry.path(), tree).string()] = entry.path();
-  }
-  return files;
-}
 
 uint32_t Crc32(const std::string& data) {
   uint32_t crc = 0xFFFFFFFFu;
@@ -134,7 +110,7 @@ class InstallE2E : public testing::Test {
  protected:
   void SetUp() override {
     const std::string stage = test::HostToPlatformPath(VX_STAGE_DIR);
-    for (const char* name : kSetupFiles) {
+    for (const char* name : kPackageFiles) {
       std::error_code error;
       fs::copy_file(stage + "\\" + name, File(name), error);
       ASSERT_FALSE(error) << "the staged package lacks " << name;
@@ -163,7 +139,7 @@ class InstallE2E : public testing::Test {
     for (const auto& [key, value] : changes) values[key] = value;
     std::string text = "[Settings]\r\n";
     for (const auto& [key, value] : values) text += key + "=" + value + "\r\n";
-    Spill(File("setup.INI"), text);
+    WriteWholeFile(File("setup.INI"), text);
   }
 
   HWND Start() {
@@ -211,7 +187,7 @@ class InstallE2E : public testing::Test {
       if (process.WaitForExit(0, code)) return texts;
       box = NextBox(box, 15000);
       if (box == nullptr) break;
-      texts.push_back(TextOf(GetDlgItem(box, kMessageText)));
+      texts.push_back(TextOf(GetDlgItem(box, kMessageTextId)));
       Click(GetDlgItem(box, IDOK));
     }
     EXPECT_TRUE(process.WaitForExit(kExitDeadline, code)) << "setup.exe did not end";
@@ -240,7 +216,7 @@ std::vector<fs::path> ShortcutFiles() {
 // its strings (ANSI in the link information, UTF-16 in the string data).
 void ExpectShortcut(const fs::path& file, const std::string& target, const std::string& dir) {
   SCOPED_TRACE(file.string());
-  const std::string bytes = Slurp(file);
+  const std::string bytes = ReadWholeFile(file);
   ASSERT_GE(bytes.size(), 76u) << "no shell link";
   EXPECT_EQ(bytes.substr(0, 4), std::string("\x4C\0\0\0", 4));
   EXPECT_EQ(bytes.substr(4, 16), std::string("\x01\x14\x02\0\0\0\0\0\xC0\0\0\0\0\0\0\x46", 16));
@@ -268,13 +244,13 @@ TEST_F(InstallE2E, FullInstallWritesTheArchiveTree) {
     ExpectShortcut(shortcut, InstDir() + "\\vestrix.exe", InstDir());
   }
 
-  const auto product = ProductTree();
+  const auto product = SampleProductTree();
   ASSERT_FALSE(product.empty()) << "no product tree beside the stage";
   for (const auto& [name, source] : product) {
     SCOPED_TRACE(name);
     const fs::path installed = fs::path(InstDir()) / name;
     ASSERT_TRUE(fs::exists(installed));
-    EXPECT_EQ(Slurp(installed), Slurp(source));
+    EXPECT_EQ(ReadWholeFile(installed), ReadWholeFile(source));
     // Stored to the even second, restored as it was stored.
     const auto drift = fs::last_write_time(installed) - fs::last_write_time(source);
     EXPECT_LE(std::chrono::abs(drift), std::chrono::seconds(2));
@@ -295,7 +271,7 @@ TEST_F(InstallE2E, DirectoryWithASpaceIsRefusedAtInstall) {
   HWND box = NextBox(nullptr);
   ASSERT_NE(box, nullptr);
   EXPECT_EQ(TextOf(box), "Error");
-  EXPECT_EQ(TextOf(GetDlgItem(box, kMessageText)),
+  EXPECT_EQ(TextOf(GetDlgItem(box, kMessageTextId)),
             "Bad directory name:  " + InstDir() + " 1\r\nDirectory name must not contain spaces");
   EXPECT_NE(GetDlgItem(box, IDHELP), nullptr);
   Click(GetDlgItem(box, IDOK));
@@ -327,7 +303,7 @@ TEST_F(InstallE2E, ChangeToANewTypedDirectory) {
   Click(GetDlgItem(chooser, IDOK));
   HWND question = BoxBesides(chooser);
   ASSERT_NE(question, nullptr);
-  EXPECT_EQ(TextOf(GetDlgItem(question, kMessageText)),
+  EXPECT_EQ(TextOf(GetDlgItem(question, kMessageTextId)),
             "The specified directory does not exist. Create it?");
   EXPECT_EQ(TextOf(GetDlgItem(question, IDYES)), "&Yes");
   EXPECT_EQ(TextOf(GetDlgItem(question, IDNO)), "&No");
@@ -346,7 +322,7 @@ TEST_F(InstallE2E, ChangeToANewTypedDirectory) {
   for (HWND box : VisibleWindowsOf(process.Id())) {
     if (box != window)
       ADD_FAILURE() << "unexpected window: " << TextOf(box) << ": "
-                    << TextOf(GetDlgItem(box, kMessageText));
+                    << TextOf(GetDlgItem(box, kMessageTextId));
   }
 
   EXPECT_TRUE(fs::is_directory(typed));
@@ -359,11 +335,11 @@ TEST_F(InstallE2E, ChangeToANewTypedDirectory) {
 }
 
 TEST_F(InstallE2E, CorruptedMemberGivesThreeWarningsAndStops) {
-  const std::string exe = Slurp(fs::path(File("setup.exe")));  // any program will do
-  Spill(File("vestrix.zip"), StoredZip({{"vestrix.exe", exe},
-                                        {"a.txt", "first"},
-                                        {"bad.dat", std::string(5000, 'b'), true},
-                                        {"z.txt", "last"}}));
+  const std::string exe = ReadWholeFile(fs::path(File("setup.exe")));  // any program will do
+  WriteWholeFile(File("vestrix.zip"), StoredZip({{"vestrix.exe", exe},
+                                                 {"a.txt", "first"},
+                                                 {"bad.dat", std::string(5000, 'b'), true},
+                                                 {"z.txt", "last"}}));
   HWND window = Start();
   ASSERT_NE(window, nullptr);
   Click(GetDlgItem(window, kInstallBtn));
@@ -376,14 +352,15 @@ TEST_F(InstallE2E, CorruptedMemberGivesThreeWarningsAndStops) {
                        "If you try to install again, please check that\r\n(a) you have sufficient "
                        "free disk space.\r\n(b) you have closed other running applications.",
                    }));
-  EXPECT_EQ(Slurp(fs::path(InstDir()) / "a.txt"), "first");
+  EXPECT_EQ(ReadWholeFile(fs::path(InstDir()) / "a.txt"), "first");
   EXPECT_FALSE(fs::exists(fs::path(InstDir()) / "z.txt"));
 }
 
 TEST_F(InstallE2E, QuitDuringALargeMember) {
   std::string big(160 * 1024 * 1024, '\0');
   for (size_t i = 0; i < big.size(); i += 4096) big[i] = static_cast<char>(i / 4096);
-  Spill(File("vestrix.zip"), StoredZip({{"vestrix.exe", "MZ"}, {"big.dat", big}, {"z.txt", "z"}}));
+  WriteWholeFile(File("vestrix.zip"),
+                 StoredZip({{"vestrix.exe", "MZ"}, {"big.dat", big}, {"z.txt", "z"}}));
   big.clear();
   HWND window = Start();
   ASSERT_NE(window, nullptr);
@@ -407,7 +384,7 @@ TEST_F(InstallE2E, QuitDuringALargeMember) {
 TEST_F(InstallE2E, ReadOnlyFileIsReplaced) {
   fs::create_directory(InstDir());
   const fs::path readme = fs::path(InstDir()) / "readme.txt";
-  Spill(readme, "an old readme");
+  WriteWholeFile(readme, "an old readme");
   fs::permissions(readme, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                   fs::perm_options::remove);
   ASSERT_NE(GetFileAttributesA(readme.string().c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
@@ -416,7 +393,7 @@ TEST_F(InstallE2E, ReadOnlyFileIsReplaced) {
   Click(GetDlgItem(window, kInstallBtn));
   const std::vector<std::string> texts = AnswerBoxesUntilExit();
   EXPECT_EQ(texts, std::vector<std::string>{kComplete});
-  EXPECT_EQ(Slurp(readme), Slurp(ProductTree().at("readme.txt")));
+  EXPECT_EQ(ReadWholeFile(readme), ReadWholeFile(SampleProductTree().at("readme.txt")));
 }
 
 TEST_F(InstallE2E, MissingMainExecutableIsFatal) {
@@ -484,7 +461,7 @@ TEST_F(InstallE2E, DISABLED_InstallSpeedAgainstVxzip) {
     HWND box = NextBox(nullptr, 600000);
     const double end = NowMs();
     ASSERT_NE(box, nullptr);
-    ASSERT_EQ(TextOf(GetDlgItem(box, kMessageText)), kComplete);
+    ASSERT_EQ(TextOf(GetDlgItem(box, kMessageTextId)), kComplete);
     install_ms.push_back(end - start);
     Click(GetDlgItem(box, IDOK));
     DWORD code = 0;
@@ -582,7 +559,7 @@ TEST_F(InstallE2E, DISABLED_DemoInstall) {
   const std::string path = SaveScreenshot(box, shot_dir, "install-complete");
   EXPECT_FALSE(path.empty());
   std::printf("screenshot of the message: %s\n", path.c_str());
-  std::printf("message: %s\n", TextOf(GetDlgItem(box, kMessageText)).c_str());
+  std::printf("message: %s\n", TextOf(GetDlgItem(box, kMessageTextId)).c_str());
   Click(GetDlgItem(box, IDOK));
   DWORD code = 99;
   EXPECT_TRUE(process.WaitForExit(kExitDeadline, code));

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "png_writer.h"
+#include "support/test_support.h"
 
 namespace vx::e2e {
 
@@ -167,11 +168,27 @@ std::string SaveScreenshot(HWND window, const std::string& dir, const std::strin
   return WritePng(path, width, height, rgb) ? path : "";
 }
 
-std::string ReadWholeFile(const std::string& path) {
+std::string ReadWholeFile(const std::filesystem::path& path) {
   std::ifstream file(path, std::ios::binary);
   std::ostringstream bytes;
   bytes << file.rdbuf();
   return bytes.str();
+}
+
+void WriteWholeFile(const std::filesystem::path& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::map<std::string, std::filesystem::path> SampleProductTree() {
+  namespace fs = std::filesystem;
+  const fs::path tree =
+      fs::path(test::HostToPlatformPath(VX_STAGE_DIR)).parent_path() / "sample" / "product";
+  std::map<std::string, fs::path> files;
+  std::error_code error;
+  for (const auto& entry : fs::recursive_directory_iterator(tree, error)) {
+    if (entry.is_regular_file()) files[fs::relative(entry.path(), tree).string()] = entry.path();
+  }
+  return files;
 }
 
 }  // namespace vx::e2e

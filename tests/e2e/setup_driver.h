@@ -7,6 +7,8 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -60,6 +62,15 @@ bool Capture(HWND window, int32_t& width, int32_t& height, std::vector<uint8_t>&
 std::string SaveScreenshot(HWND window, const std::string& dir, const std::string& name);
 
 // Reads a whole file; "" when it cannot.
-std::string ReadWholeFile(const std::string& path);
+std::string ReadWholeFile(const std::filesystem::path& path);
+// Writes `bytes` as the whole file, replacing it.
+void WriteWholeFile(const std::filesystem::path& path, const std::string& bytes);
+
+// The control identifier of a message box's text.
+constexpr int kMessageTextId = 0xFFFF;
+// The files of the staged package that sit beside setup.exe, but the settings.
+constexpr const char* kPackageFiles[] = {"setup.exe", "setup.TXT", "setup.chm", "vestrix.zip"};
+// The files the sample archive was zipped from, by relative name.
+std::map<std::string, std::filesystem::path> SampleProductTree();
 
 }  // namespace vx::e2e

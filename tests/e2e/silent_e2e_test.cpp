@@ -22,30 +22,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kMessageText = 0xFFFF;
-const char* const kSetupFiles[] = {"setup.exe", "setup.TXT", "setup.chm", "vestrix.zip"};
-
-std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void Spill(const fs::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-// The files the sample archive was zipped from, by relative name.
-std::map<std::string, fs::path> ProductTree() {
-  const fs::path tree =
-      fs::path(test::HostToPlatformPath(VX_STAGE_DIR)).parent_path() / "sample" / "product";
-  std::map<std::string, fs::path> files;
-  std::error_code error;
-  for (const auto& entry : fs::recursive_directory_iterator(tree, error)) {
-    if (entry.is_regular_file()) files[fs::relative(entry.path(), tree).string()] = entry.path();
-  }
-  return files;
-}
-
 // The log's lines without their CR LF and without the time in front
 // ("2026-12-08 16:40:05  "); a line not ended by CR LF fails the test.
 std::vector<std::string> LogLines(const std::string& bytes) {
@@ -77,7 +53,7 @@ class SilentE2E : public testing::Test {
  public:
   void SetUp() override {
     const std::string stage = test::HostToPlatformPath(VX_STAGE_DIR);
-    for (const char* name : kSetupFiles) {
+    for (const char* name : kPackageFiles) {
       std::error_code error;
       fs::copy_file(stage + "\\" + name, File(name), fs::copy_options::overwrite_existing, error);
       ASSERT_FALSE(error) << "the staged package lacks " << name;
@@ -95,11 +71,11 @@ class SilentE2E : public testing::Test {
   const std::string& InstDir() const { return inst_dir_; }
 
   void WriteSettings(const std::string& exe_name, const std::string& inst_dir = "") {
-    Spill(File("setup.INI"), "[Settings]\r\nInstTitle=VESTRIX 1.5\r\nInstDir=" +
-                                 (inst_dir.empty() ? inst_dir_ : inst_dir) +
-                                 "\r\nDiskNeededMB=1\r\nshortcuttitle=VESTRIX\r\n"
-                                 "zipname=vestrix.zip\r\nexename=" +
-                                 exe_name + "\r\n");
+    WriteWholeFile(File("setup.INI"), "[Settings]\r\nInstTitle=VESTRIX 1.5\r\nInstDir=" +
+                                          (inst_dir.empty() ? inst_dir_ : inst_dir) +
+                                          "\r\nDiskNeededMB=1\r\nshortcuttitle=VESTRIX\r\n"
+                                          "zipname=vestrix.zip\r\nexename=" +
+                                          exe_name + "\r\n");
   }
 
   // Runs setup.exe with `arguments` to its end, watching that none of its
@@ -142,7 +118,7 @@ TEST_F(SilentE2E, SilentInstallWritesTheTreeShortcutsAndLogWithoutAWindow) {
   EXPECT_EQ(RunHidden("/SILENT /LOG=\"" + log + "\""), 0);
   EXPECT_EQ(windows_seen, std::vector<std::string>{});
 
-  const auto product = ProductTree();
+  const auto product = SampleProductTree();
   ASSERT_FALSE(product.empty()) << "no product tree beside the stage";
   size_t files = 0;
   for (const auto& entry : fs::recursive_directory_iterator(InstDir())) {
@@ -151,7 +127,7 @@ TEST_F(SilentE2E, SilentInstallWritesTheTreeShortcutsAndLogWithoutAWindow) {
   EXPECT_EQ(files, product.size());
   for (const auto& [name, source] : product) {
     SCOPED_TRACE(name);
-    EXPECT_EQ(Slurp(fs::path(InstDir()) / name), Slurp(source));
+    EXPECT_EQ(ReadWholeFile(fs::path(InstDir()) / name), ReadWholeFile(source));
   }
   const std::string wide_dir = [this] {
     std::string out;
@@ -159,10 +135,10 @@ TEST_F(SilentE2E, SilentInstallWritesTheTreeShortcutsAndLogWithoutAWindow) {
     return out;
   }();
   for (const fs::path& shortcut : shortcuts) {
-    EXPECT_NE(Slurp(shortcut).find(wide_dir), std::string::npos) << shortcut;
+    EXPECT_NE(ReadWholeFile(shortcut).find(wide_dir), std::string::npos) << shortcut;
   }
 
-  const std::string text = Slurp(log);
+  const std::string text = ReadWholeFile(log);
   std::cout << "The log of the silent installation:\n" << text;
   const std::vector<std::string> lines = LogLines(text);
   ASSERT_GE(lines.size(), 4u);
@@ -202,18 +178,18 @@ TEST_F(SilentE2E, EachFailureEndsWithItsExitCodeAndLogsWhy) {
       {"directory with a space", [](SilentE2E&) {}, "/DIR=\"C:\\VS DIR\"", 2,
        "Message (error): Bad directory name:  C:\\VS DIR"},
       {"archive unreadable",
-       [](SilentE2E& t) { Spill(t.File("vestrix.zip"), "PK\x03\x04 broken"); }, "", 3,
+       [](SilentE2E& t) { WriteWholeFile(t.File("vestrix.zip"), "PK\x03\x04 broken"); }, "", 3,
        "Message (error): Cannot unzip file "},
       {"member fails",
        [](SilentE2E& t) {
          // A byte of the first member's data changed.
-         std::string zip = Slurp(t.File("vestrix.zip"));
+         std::string zip = ReadWholeFile(t.File("vestrix.zip"));
          auto word = [&zip](size_t at) {
            return static_cast<uint8_t>(zip[at]) | static_cast<uint8_t>(zip[at + 1]) << 8;
          };
          const size_t data = 30 + word(26) + word(28);
          zip[data + 10] = static_cast<char>(zip[data + 10] ^ 0x5A);
-         Spill(t.File("vestrix.zip"), zip);
+         WriteWholeFile(t.File("vestrix.zip"), zip);
        },
        "", 4, "Message (warning): Cannot extract "},
       {"main executable missing", [](SilentE2E& t) { t.WriteSettings("nothere.exe"); }, "", 5,
@@ -229,8 +205,8 @@ TEST_F(SilentE2E, EachFailureEndsWithItsExitCodeAndLogsWhy) {
     windows_seen.clear();
     EXPECT_EQ(RunHidden("/s /LOG=" + log + (c.arguments.empty() ? "" : " " + c.arguments)), c.code);
     EXPECT_EQ(windows_seen, std::vector<std::string>{});
-    const std::vector<std::string> lines = LogLines(Slurp(log));
-    EXPECT_TRUE(HasLineStarting(lines, c.line)) << Slurp(log);
+    const std::vector<std::string> lines = LogLines(ReadWholeFile(log));
+    EXPECT_TRUE(HasLineStarting(lines, c.line)) << ReadWholeFile(log);
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.back().rfind("End, exit code " + std::to_string(c.code) + " (", 0), 0u)
         << lines.back();
@@ -243,7 +219,7 @@ TEST_F(SilentE2E, BadSwitchWithoutSilentShowsTheSwitchesAndEnds) {
   ASSERT_TRUE(process.Start(File("setup.exe"), File(""), "/DIR"));
   HWND box = WaitForWindow(process.Id(), "#32770", kWindowDeadline);
   ASSERT_NE(box, nullptr);
-  const std::string text = TextOf(GetDlgItem(box, kMessageText));
+  const std::string text = TextOf(GetDlgItem(box, kMessageTextId));
   EXPECT_EQ(text.rfind("Missing value: /DIR\r\n", 0), 0u) << text;
   for (const char* name : {"/SILENT", "/DIR=", "/LOG=", "/DIAG=", "/?", "64  bad command line"}) {
     EXPECT_NE(text.find(name), std::string::npos) << name;
@@ -259,7 +235,7 @@ TEST_F(SilentE2E, SwitchListOnRequestAndUnwritableLogEndTheProgram) {
   ASSERT_TRUE(process.Start(File("setup.exe"), File(""), "/?"));
   HWND box = WaitForWindow(process.Id(), "#32770", kWindowDeadline);
   ASSERT_NE(box, nullptr);
-  const std::string text = TextOf(GetDlgItem(box, kMessageText));
+  const std::string text = TextOf(GetDlgItem(box, kMessageTextId));
   EXPECT_EQ(text.rfind("Usage: SETUP [/SILENT] [/DIR=path] [/LOG=file]\r\n", 0), 0u) << text;
   Click(GetDlgItem(box, IDOK));
   DWORD code = 99;
@@ -284,7 +260,7 @@ TEST_F(SilentE2E, InteractiveRunWithLogAndDirectoryLogsWhatTheWindowDoes) {
   Click(GetDlgItem(window, kInstallBtn));
   HWND box = WaitForWindow(process.Id(), "#32770", kWindowDeadline);
   ASSERT_NE(box, nullptr);
-  EXPECT_EQ(TextOf(GetDlgItem(box, kMessageText)), "Installation of VESTRIX 1.5 is complete");
+  EXPECT_EQ(TextOf(GetDlgItem(box, kMessageTextId)), "Installation of VESTRIX 1.5 is complete");
   Click(GetDlgItem(box, IDOK));
   DWORD code = 99;
   ASSERT_TRUE(process.WaitForExit(kExitDeadline, code));
@@ -292,7 +268,7 @@ TEST_F(SilentE2E, InteractiveRunWithLogAndDirectoryLogsWhatTheWindowDoes) {
   EXPECT_TRUE(fs::exists(InstDir() + "\\vestrix.exe"));
   EXPECT_FALSE(fs::exists(InstDir() + "X"));
 
-  const std::vector<std::string> lines = LogLines(Slurp(log));
+  const std::vector<std::string> lines = LogLines(ReadWholeFile(log));
   for (const std::string& line :
        {"Directory from the command line: " + InstDir(), "Installation directory: " + InstDir(),
         std::string("Member vestrix.exe ("),
@@ -316,7 +292,7 @@ TEST_F(SilentE2E, DiagWritesTheReportWithTheToolsLines) {
   EXPECT_EQ(code, 0);
   EXPECT_EQ(windows_seen, std::vector<std::string>{});
 
-  const std::string report = Slurp(report_file);
+  const std::string report = ReadWholeFile(report_file);
   ASSERT_GE(report.size(), 2u);
   EXPECT_EQ(report.substr(report.size() - 2), "\r\n");
   for (const std::string& line : std::vector<std::string>{
@@ -332,7 +308,7 @@ TEST_F(SilentE2E, DiagWritesTheReportWithTheToolsLines) {
   // A report that cannot be written ends with 1 and says why in the log.
   const std::string log = File("diag.log");
   EXPECT_EQ(RunHidden("/DIAG=" + File("no\\such\\dir\\d.txt") + " /LOG=" + log), 1);
-  EXPECT_TRUE(HasLineStarting(LogLines(Slurp(log)),
+  EXPECT_TRUE(HasLineStarting(LogLines(ReadWholeFile(log)),
                               "Message (error): Cannot write the diagnostic report to "));
 }
 
