@@ -33,6 +33,17 @@ vx_wine_prefix() {
   return 0
 }
 
+# Wine links the user's Desktop, Documents and other shell folders to the
+# Linux home directory, so links and files that the tests write there would
+# land in $HOME and be shared by every prefix. Each prefix gets folders of its own.
+vx_wine_own_folders() {
+  local link
+  for link in "$WINEPREFIX"/drive_c/users/*/*; do
+    [ -L "$link" ] || continue
+    rm -f "$link" && mkdir -p "$link"
+  done
+}
+
 # Starts a persistent wineserver for the prefix of a Windows build tree, so each
 # test program starts in a fraction of a second instead of seconds.
 vx_wine_up() {
@@ -46,6 +57,7 @@ vx_wine_up() {
   mkdir -p "$WINEPREFIX"
   /usr/lib/wine/wineserver -p
   vx_wine_prefix "$loader"
+  vx_wine_own_folders
   # Wine's own services start with the first program and inherit its output;
   # start them here with output discarded, or ctest would wait on their pipe.
   "$loader" cmd /c exit >/dev/null 2>&1 </dev/null || true
