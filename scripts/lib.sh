@@ -46,6 +46,13 @@ vx_wine_up() {
   mkdir -p "$WINEPREFIX"
   /usr/lib/wine/wineserver -p
   vx_wine_prefix "$loader"
+  # A new prefix links the user's Desktop and document folders to the Linux
+  # home, shared by every build tree: the installation tests would write
+  # their shortcuts there and race each other. Give the prefix its own.
+  local folder
+  for folder in "$WINEPREFIX"/drive_c/users/*/{Desktop,Documents,Downloads,Music,Pictures,Videos}; do
+    if [ -L "$folder" ]; then rm -f "$folder" && mkdir -p "$folder"; fi
+  done
   # Wine's own services start with the first program and inherit its output;
   # start them here with output discarded, or ctest would wait on their pipe.
   "$loader" cmd /c exit >/dev/null 2>&1 </dev/null || true
