@@ -231,6 +231,27 @@ void ExpectShortcut(const fs::path& file, const std::string& target, const std::
   EXPECT_NE(bytes.find(wide(dir)), std::string::npos) << "working directory " << dir;
 }
 
+// With VX_LINK_OUTPUT naming a directory, keeps copies of the links made by
+// the installation there for the checks from outside: desktop.lnk and
+// programs.lnk, links.txt naming where each was made, and expected.txt with
+// the target, working directory and description they must hold.
+void KeepShortcuts(const std::vector<fs::path>& shortcuts, const std::string& target,
+                   const std::string& dir, const std::string& description) {
+  const char* output = std::getenv("VX_LINK_OUTPUT");
+  if (output == nullptr || *output == '\0') return;
+  const fs::path out(output);
+  const char* names[] = {"desktop", "programs"};
+  std::string listed;
+  for (size_t i = 0; i < shortcuts.size() && i < 2; ++i) {
+    if (!fs::exists(shortcuts[i])) continue;
+    WriteWholeFile(out / (std::string(names[i]) + ".lnk"), ReadWholeFile(shortcuts[i]));
+    listed += std::string(names[i]) + "|" + shortcuts[i].string() + "\n";
+  }
+  WriteWholeFile(out / "links.txt", listed);
+  WriteWholeFile(out / "expected.txt",
+                 "target|" + target + "\ndirectory|" + dir + "\ndescription|" + description + "\n");
+}
+
 TEST_F(InstallE2E, FullInstallWritesTheArchiveTree) {
   const std::vector<fs::path> shortcuts = ShortcutFiles();
   ASSERT_EQ(shortcuts.size(), 2u) << "no user profile";
@@ -243,6 +264,7 @@ TEST_F(InstallE2E, FullInstallWritesTheArchiveTree) {
   for (const fs::path& shortcut : shortcuts) {
     ExpectShortcut(shortcut, InstDir() + "\\vestrix.exe", InstDir());
   }
+  KeepShortcuts(shortcuts, InstDir() + "\\vestrix.exe", InstDir(), "VESTRIX");
 
   const auto product = SampleProductTree();
   ASSERT_FALSE(product.empty()) << "no product tree beside the stage";

@@ -11,11 +11,8 @@ exe=$2
 out=$3
 lnkinfo=$4
 
-if [ -z "$lnkinfo" ] || [ ! -x "$lnkinfo" ]; then
-  echo "lnkinfo (liblnk-utils) is not installed"
-  [ "${VX_REQUIRE_TESTDATA:-}" = 1 ] && exit 1
-  exit 77
-fi
+. "$(dirname "$0")/../support/lnk_checks.sh"
+require_lnkinfo
 
 rm -rf "$out"
 mkdir -p "$out"
@@ -28,41 +25,6 @@ if ! VX_LINK_OUTPUT="$win_out" "$run" "$exe" --gtest_filter='SystemShellLinks.D*
 fi
 
 status=0
-fail() {
-  printf 'FAIL: %s\n' "$*"
-  status=1
-}
-
-# The value lnkinfo shows for a field of the link information; "<absent>"
-# when it shows no such field.
-field() {
-  "$lnkinfo" "$1" 2>/dev/null | awk -v key="$2" '
-    { line = $0; sub(/^\t/, "", line) }
-    index(line, key) == 1 && substr(line, length(key) + 1) ~ /^\t*: / {
-      sub(/^[^:]*: /, "", line); print line; found = 1; exit
-    }
-    END { if (!found) print "<absent>" }'
-}
-
-expect() {  # LINK FIELD VALUE
-  actual=$(field "$1" "$2")
-  [ "$actual" = "$3" ] || fail "$(basename "$1"): $2 is '$actual', expected '$3'"
-}
-
-# The show command, read from the link's header (offset 0x3C): this lnkinfo
-# release always prints 0 for it.
-expect_show() {  # LINK VALUE
-  actual=$(od -An -t u4 -j 60 -N 4 "$1" | tr -d ' ')
-  [ "$actual" = "$2" ] || fail "$(basename "$1"): show command is $actual, expected $2"
-}
-
-expect_name() {  # NAME TAIL
-  listed=$(grep "^$1|" "$out/links.txt" | cut -d'|' -f2 | tr -d '\r')
-  case "$listed" in
-    *"$2") ;;
-    *) fail "$1: link file is '$listed', expected one ending in '$2'" ;;
-  esac
-}
 
 # Checks a link as the installation makes it.
 check_installation_link() {  # LINK
