@@ -58,6 +58,10 @@ vx_wine_up() {
   /usr/lib/wine/wineserver -p
   vx_wine_prefix "$loader"
   vx_wine_own_folders
+  # No menu builder: it would copy every link a test makes into the Linux
+  # desktop's menus.
+  "$loader" reg add 'HKCU\Software\Wine\DllOverrides' /v winemenubuilder.exe /d '' /f \
+    >/dev/null 2>&1 </dev/null || true
   # Wine's own services start with the first program and inherit its output;
   # start them here with output discarded, or ctest would wait on their pipe.
   "$loader" cmd /c exit >/dev/null 2>&1 </dev/null || true

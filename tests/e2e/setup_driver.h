@@ -17,6 +17,9 @@ namespace vx::e2e {
 // Milliseconds the tests wait for a window to appear or a process to end.
 constexpr DWORD kWindowDeadline = 30000;
 constexpr DWORD kExitDeadline = 20000;
+// A program that opened the help viewer takes longer to end: in a Wine prefix
+// that has not run it before, closing the viewer alone takes about 25 s.
+constexpr DWORD kExitAfterHelpDeadline = 90000;
 
 class SetupProcess {
  public:

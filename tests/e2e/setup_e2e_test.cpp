@@ -295,14 +295,14 @@ TEST_P(StartupFailure, ShowsItsFatalErrorAndEndsAfterOK) {
   // The help viewer Help opened (none without a help file) stays until the
   // program ends.
   std::vector<HWND> viewers;
-  if (HWND viewer = WaitForWindow(process.Id(), "HH Parent", 3000)) viewers.push_back(viewer);
+  if (HWND viewer = WaitForWindow(process.Id(), "HH Parent", 10000)) viewers.push_back(viewer);
 
   Click(GetDlgItem(box, IDOK));
   // The program ends; nothing else is shown on the way out.
   DWORD code = 99;
   bool ended = false;
   const DWORD start = GetTickCount();
-  while (!ended && GetTickCount() - start < kExitDeadline) {
+  while (!ended && GetTickCount() - start < kExitAfterHelpDeadline) {
     for (HWND window : VisibleWindowsOf(process.Id())) {
       if (window == box) continue;  // still closing
       if (std::find(viewers.begin(), viewers.end(), window) != viewers.end()) continue;

@@ -46,6 +46,9 @@ class HelpE2E : public testing::Test {
     HWND viewer = WaitForWindow(process_.Id(), kViewerClass, kWindowDeadline);
     EXPECT_NE(viewer, nullptr) << "no help viewer opened";
     if (viewer == nullptr) return nullptr;
+    // The viewer names its window once it has read the help file.
+    const DWORD start = GetTickCount();
+    while (TextOf(viewer) != kHelpTitle && GetTickCount() - start < kWindowDeadline) Sleep(50);
     EXPECT_EQ(TextOf(viewer), kHelpTitle);
     return viewer;
   }
@@ -61,7 +64,7 @@ class HelpE2E : public testing::Test {
   // The program ends, and the viewer with it.
   void ExpectExit(HWND viewer) {
     DWORD code = 99;
-    ASSERT_TRUE(process_.WaitForExit(kExitDeadline, code)) << "setup.exe did not end";
+    ASSERT_TRUE(process_.WaitForExit(kExitAfterHelpDeadline, code)) << "setup.exe did not end";
     EXPECT_EQ(code, 0u);
     EXPECT_FALSE(IsWindow(viewer)) << "the help viewer outlived the program";
   }
