@@ -114,6 +114,7 @@ bool AskForDiskOnTerminal(const std::string& caption, const std::string& text) {
 // Opens the archive; on failure reports it and answers false.
 bool OpenArchive(TAbUnZipper& unzipper, const std::string& archive) {
   try {
+    unzipper.SetZipByContents(true);
     unzipper.SetFileName(archive);
     if (auto* zip = dynamic_cast<TAbZipArchive*>(unzipper.Archive())) {
       const std::string note = PrependedDataNote(*zip);

@@ -52,10 +52,12 @@ class TAbArchive {
 
   const std::string& ArchiveName() const { return archive_name_; }
   TAbArchiveStatus Status() const { return status_; }
-  int32_t Count() const { return items_.Count(); }
-  TAbArchiveItem& Items(int32_t index) const { return items_.Items(index); }
+  // The items; a format may keep them its own way (see TAbZipArchive).
+  virtual int32_t Count() const { return items_.Count(); }
+  // Raises EListError for an index outside 0..Count()-1.
+  virtual TAbArchiveItem& Items(int32_t index) const { return items_.Items(index); }
   // Position of the item with that FileName (any case), or -1.
-  int32_t FindItem(const std::string& name) const { return items_.Find(name); }
+  virtual int32_t FindItem(const std::string& name) const { return items_.Find(name); }
 
   const std::string& BaseDirectory() const { return base_directory_; }
   // Trims a trailing separator (not from "C:\") and raises EAbNoSuchDirectory

@@ -10,60 +10,67 @@
 
 namespace vx {
 
-// What the base class keeps for an item; a ZIP item reads through to its
-// central directory header instead (see TAbZipItem).
+// What the base class keeps for an item, held apart and made at the first
+// setter call, so that an item that reads its values from elsewhere (a ZIP
+// item reads its directory record, see TAbZipItem) costs a pointer here.
 class TAbArchiveItem {
  public:
-  virtual ~TAbArchiveItem() = default;
+  TAbArchiveItem();
+  virtual ~TAbArchiveItem();
+  TAbArchiveItem(const TAbArchiveItem&) = delete;
+  TAbArchiveItem& operator=(const TAbArchiveItem&) = delete;
 
-  virtual int32_t CompressedSize() const { return static_cast<int32_t>(compressed_size_); }
-  virtual uint32_t CRC32() const { return crc32_; }
-  virtual uint32_t ExternalFileAttributes() const { return external_file_attributes_; }
-  virtual std::string FileName() const { return file_name_; }
-  virtual bool IsEncrypted() const { return is_encrypted_; }
-  virtual uint16_t LastModFileDate() const { return last_mod_file_date_; }
-  virtual uint16_t LastModFileTime() const { return last_mod_file_time_; }
-  virtual int32_t UncompressedSize() const { return static_cast<int32_t>(uncompressed_size_); }
+  virtual int32_t CompressedSize() const;
+  virtual uint32_t CRC32() const;
+  virtual uint32_t ExternalFileAttributes() const;
+  virtual std::string FileName() const;
+  virtual bool IsEncrypted() const;
+  virtual uint16_t LastModFileDate() const;
+  virtual uint16_t LastModFileTime() const;
+  virtual int32_t UncompressedSize() const;
 
-  virtual void SetCompressedSize(uint32_t value) { compressed_size_ = value; }
-  virtual void SetCRC32(uint32_t value) { crc32_ = value; }
-  virtual void SetExternalFileAttributes(uint32_t value) { external_file_attributes_ = value; }
-  virtual void SetFileName(const std::string& value) { file_name_ = value; }
-  virtual void SetIsEncrypted(bool value) { is_encrypted_ = value; }
-  virtual void SetLastModFileDate(uint16_t value) { last_mod_file_date_ = value; }
-  virtual void SetLastModFileTime(uint16_t value) { last_mod_file_time_ = value; }
-  virtual void SetUncompressedSize(uint32_t value) { uncompressed_size_ = value; }
+  virtual void SetCompressedSize(uint32_t value);
+  virtual void SetCRC32(uint32_t value);
+  virtual void SetExternalFileAttributes(uint32_t value);
+  virtual void SetFileName(const std::string& value);
+  virtual void SetIsEncrypted(bool value);
+  virtual void SetLastModFileDate(uint16_t value);
+  virtual void SetLastModFileTime(uint16_t value);
+  virtual void SetUncompressedSize(uint32_t value);
 
   // The name exactly as the archive stores it.
-  const std::string& StoredName() const { return stored_name_; }
-  void SetStoredName(const std::string& value) { stored_name_ = value; }
+  virtual std::string StoredName() const;
+  void SetStoredName(const std::string& value);
   // FileName with "\" separators: the name as a relative path.
-  const std::string& DiskFileName() const { return disk_file_name_; }
-  void SetDiskFileName(const std::string& value) { disk_file_name_ = value; }
+  virtual std::string DiskFileName() const;
+  void SetDiskFileName(const std::string& value);
 
   // Items read from a directory have no pending change and are not tagged.
-  bool HasPendingAction() const { return pending_action_; }
-  bool Tagged() const { return tagged_; }
-  void SetTagged(bool value) { tagged_ = value; }
+  bool HasPendingAction() const { return false; }
+  bool Tagged() const;
+  void SetTagged(bool value);
+
+ protected:
+  struct Fields {
+    uint32_t compressed_size = 0;
+    uint32_t uncompressed_size = 0;
+    uint32_t crc32 = 0;
+    uint32_t external_file_attributes = 0;
+    std::string file_name;
+    std::string stored_name;
+    std::string disk_file_name;
+    bool is_encrypted = false;
+    uint16_t last_mod_file_date = 0;
+    uint16_t last_mod_file_time = 0;
+    bool tagged = false;
+    bool file_name_set = false;
+  };
+  // The fields, or null while no setter has run.
+  const Fields* OwnFields() const { return fields_.get(); }
+  Fields& MutableFields();
 
  private:
-  friend class TAbArchiveList;
-
-  uint32_t compressed_size_ = 0;
-  uint32_t uncompressed_size_ = 0;
-  uint32_t crc32_ = 0;
-  uint32_t external_file_attributes_ = 0;
-  std::string file_name_;
-  std::string stored_name_;
-  std::string disk_file_name_;
-  bool is_encrypted_ = false;
-  uint16_t last_mod_file_date_ = 0;
-  uint16_t last_mod_file_time_ = 0;
-  bool pending_action_ = false;
-  bool tagged_ = false;
-  // The list's hash chain and the item's place in the list.
-  TAbArchiveItem* next_in_bucket_ = nullptr;
-  int32_t list_index_ = -1;
+  std::unique_ptr<Fields> fields_;
 };
 
 // Items in directory order, owned by the list, plus a hash index by name.
@@ -71,7 +78,7 @@ class TAbArchiveList {
  public:
   static constexpr int32_t kBucketCount = 1021;
 
-  TAbArchiveList() { buckets_.fill(nullptr); }
+  TAbArchiveList() { buckets_.fill(-1); }
   TAbArchiveList(const TAbArchiveList&) = delete;
   TAbArchiveList& operator=(const TAbArchiveList&) = delete;
 
@@ -93,7 +100,13 @@ class TAbArchiveList {
 
  private:
   std::vector<std::unique_ptr<TAbArchiveItem>> items_;
-  std::array<TAbArchiveItem*, kBucketCount> buckets_;
+  // The hash chains: the newest item of each bucket, and for each item the
+  // next older one in its bucket (-1 ends a chain).
+  std::array<int32_t, kBucketCount> buckets_;
+  std::vector<int32_t> next_in_bucket_;
 };
+
+// Raises the list's error for an index outside 0..count-1.
+void CheckListIndex(int32_t index, int32_t count);
 
 }  // namespace vx

@@ -34,7 +34,7 @@ constexpr uint16_t kCp437High[128] = {
 // then the name in UTF-8) when the field is there, still matches the stored
 // name (a tool that renamed the member without updating the field leaves a
 // stale one behind) and holds valid UTF-8.
-bool UnicodePathName(const std::string& stored_name, const std::string& extra_field,
+bool UnicodePathName(std::string_view stored_name, std::string_view extra_field,
                      std::string& name) {
   std::string_view field;
   if (!FindExtraField(extra_field, kUnicodePathFieldId, field)) return false;
@@ -61,11 +61,11 @@ bool HostUsesOemNames(uint16_t version_made_by) {
   }
 }
 
-EntryName DecodeEntryName(const std::string& stored_name, uint16_t flag, uint16_t version_made_by,
-                          const std::string& extra_field) {
+EntryName DecodeEntryName(std::string_view stored_name, uint16_t flag, uint16_t version_made_by,
+                          std::string_view extra_field) {
   EntryName name;
   if ((flag & kFlagUtf8Name) != 0) {
-    name.text = stored_name;
+    name.text.assign(stored_name);
     name.is_utf8 = true;
     return name;
   }
@@ -73,7 +73,7 @@ EntryName DecodeEntryName(const std::string& stored_name, uint16_t flag, uint16_
     name.is_utf8 = true;
     return name;
   }
-  name.text = stored_name;
+  name.text.assign(stored_name);
   name.is_utf8 = !HostUsesOemNames(version_made_by) && IsValidUtf8(stored_name);
   return name;
 }

@@ -22,8 +22,8 @@ struct EntryName {
 };
 
 // The name of a member from its central (or local) header fields.
-EntryName DecodeEntryName(const std::string& stored_name, uint16_t flag, uint16_t version_made_by,
-                          const std::string& extra_field);
+EntryName DecodeEntryName(std::string_view stored_name, uint16_t flag, uint16_t version_made_by,
+                          std::string_view extra_field);
 
 // Whether the host of "version made by" (its high byte) writes names in the
 // OEM code page: MS-DOS (0), OS/2 HPFS (6), Windows NTFS (11), VFAT (14).

@@ -122,7 +122,8 @@ constexpr MessageEntry kMessages[] = {
     {132, "Version Needed to Extract: %f"},
     {133, "Comment: %s"},
     {134, "*.zip"},
-    {135, "PKZip Archives (*.zip)|*.zip|Self Extracting Archives (*.exe)|*.exe|All Files (*.*)|*.*"},
+    {135,
+     "PKZip Archives (*.zip)|*.zip|Self Extracting Archives (*.exe)|*.exe|All Files (*.*)|*.*"},
     {136, "Select File Name"},
     {137, "OK"},
     {138, "Cancel"},
@@ -176,7 +177,9 @@ std::string MessageTextOf(int32_t code) {
   return text;
 }
 
-int32_t MessageTableSize() { return static_cast<int32_t>(std::size(kMessages)); }
+int32_t MessageTableSize() {
+  return static_cast<int32_t>(std::size(kMessages));
+}
 
 std::string FormatMessageText(const std::string& pattern, std::initializer_list<std::string> args) {
   std::string out;
@@ -199,6 +202,16 @@ std::string FormatMessageText(const std::string& pattern, std::initializer_list<
     out += c;
   }
   return out;
+}
+
+EAbZipSizeMismatch EAbZipSizeMismatch::TooLong(uint64_t declared) {
+  return EAbZipSizeMismatch("Member data goes past its declared size of " +
+                            std::to_string(declared) + " bytes");
+}
+
+EAbZipSizeMismatch EAbZipSizeMismatch::TooShort(uint64_t produced, uint64_t declared) {
+  return EAbZipSizeMismatch("Member data ends after " + std::to_string(produced) +
+                            " of its declared " + std::to_string(declared) + " bytes");
 }
 
 }  // namespace vx

@@ -104,6 +104,16 @@ VX_AB_EXCEPTION(EAbInvalidCabFile, EAbCabException, 64)
 
 #undef VX_AB_EXCEPTION
 
+// Two members of the directory share bytes: the same local header, or one
+// member's header inside another's header and data. An archive built so
+// makes a few kilobytes extract as gigabytes; it is refused as a whole.
+class EAbZipMembersOverlap : public EAbZipInvalid {
+ public:
+  explicit EAbZipMembersOverlap(const std::string& detail) {
+    SetMessage("Invalid file - members overlap (" + detail + "); possible zip bomb");
+  }
+};
+
 // Classes whose text takes arguments (a byte count, an origin, a file name).
 class EAbBBSReadTooManyBytes : public EAbCoded<EAbException, 40> {
  public:
@@ -141,13 +151,22 @@ class EAbVMSWriteFail : public EAbCoded<EAbZipException, 205> {
 class EAbInflateError : public Exception {
  public:
   explicit EAbInflateError(const std::string& cause)
-      : Exception("Archive inflate error, possibly a corrupted compressed stream. (Internal cause: " +
-                  cause + ")") {}
+      : Exception(
+            "Archive inflate error, possibly a corrupted compressed stream. (Internal cause: " +
+            cause + ")") {}
 };
 class EAbDeflateError : public Exception {
  public:
   explicit EAbDeflateError(const std::string& cause)
       : Exception("Archive deflate error. (Internal cause: " + cause + ")") {}
+};
+// A member whose data does not decode to the size its directory entry
+// declares: more (decoding stops there, nothing past it is written) or less.
+class EAbZipSizeMismatch : public Exception {
+ public:
+  using Exception::Exception;
+  static EAbZipSizeMismatch TooLong(uint64_t declared);
+  static EAbZipSizeMismatch TooShort(uint64_t produced, uint64_t declared);
 };
 class EAbInternalInflateError : public Exception {
  public:
@@ -159,8 +178,7 @@ class EAbInternalDeflateError : public Exception {
 };
 class EAbInflatePasswordError : public Exception {
  public:
-  EAbInflatePasswordError()
-      : Exception("Inflate: stream is encrypted but passphrase is wrong") {}
+  EAbInflatePasswordError() : Exception("Inflate: stream is encrypted but passphrase is wrong") {}
 };
 class EAbAbortProgress : public Exception {
  public:

@@ -69,7 +69,8 @@ void TAbUnZipper::SetFileName(const std::string& file_name) {
 
   if (!file_name.empty()) {
     if (!platform::FileExists(file_name)) throw EAbFileNotFound();
-    const TAbArchiveType type = DetermineArchiveType(file_name);
+    const TAbArchiveType type = zip_by_contents_ ? DetermineArchiveTypeByContents(file_name)
+                                                 : DetermineArchiveType(file_name);
     if (type != atZip && type != atSpannedZip && type != atSelfExtZip) {
       // No reader for TAR, GZIP or CAB archives is built into this program.
       throw EAbUnhandledType();

@@ -63,6 +63,12 @@ class TAbUnZipper {
   std::string Version() const { return "3.04"; }
   void SetVersion(const std::string&) {}  // read-only
 
+  // Whether a file is opened as a ZIP archive when its contents say it is
+  // one, whatever its name (.jar, no extension, a self-extractor); off, its
+  // extension decides first, as for an archive named by a settings file.
+  bool ZipByContents() const { return zip_by_contents_; }
+  void SetZipByContents(bool value) { zip_by_contents_ = value; }
+
   const std::string& FileName() const { return file_name_; }
   // Closes the open archive and opens the named one (empty: none). Raises
   // the loading errors (EAbZipInvalid, EAbUnhandledType, ...); after a
@@ -103,6 +109,7 @@ class TAbUnZipper {
   std::string password_;
   uint8_t password_retries_ = 3;
   std::string temp_directory_;
+  bool zip_by_contents_ = false;
 };
 
 }  // namespace vx

@@ -47,7 +47,7 @@ bool ReadZip64EndRecord(TStream& stream, int64_t position, Zip64EndRecord& recor
   return true;
 }
 
-bool FindExtraField(const std::string& extra, uint16_t id, std::string_view& data) {
+bool FindExtraField(std::string_view extra, uint16_t id, std::string_view& data) {
   const auto* bytes = reinterpret_cast<const uint8_t*>(extra.data());
   size_t at = 0;
   while (extra.size() - at >= 4) {
@@ -63,7 +63,7 @@ bool FindExtraField(const std::string& extra, uint16_t id, std::string_view& dat
   return false;
 }
 
-Zip64Values ReadZip64Values(const std::string& extra, uint32_t uncompressed_size,
+Zip64Values ReadZip64Values(std::string_view extra, uint32_t uncompressed_size,
                             uint32_t compressed_size, uint32_t relative_offset,
                             uint16_t disk_number_start, bool central) {
   Zip64Values values;

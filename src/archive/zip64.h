@@ -49,7 +49,7 @@ bool ReadZip64EndRecord(TStream& stream, int64_t position, Zip64EndRecord& recor
 
 // The data of the first extra field with this id, or false. Fields that run
 // past the end of `extra` end the search.
-bool FindExtraField(const std::string& extra, uint16_t id, std::string_view& data);
+bool FindExtraField(std::string_view extra, uint16_t id, std::string_view& data);
 
 // The values of a header's ZIP64 extended-information field. The field holds
 // 64-bit replacements, in this order, only for the classic fields at their
@@ -66,7 +66,7 @@ struct Zip64Values {
 // Fills `values` from the classic fields, replacing those at their largest
 // value with what the extended-information field of `extra` holds. A field
 // too short for a value leaves that value as the classic field has it.
-Zip64Values ReadZip64Values(const std::string& extra, uint32_t uncompressed_size,
+Zip64Values ReadZip64Values(std::string_view extra, uint32_t uncompressed_size,
                             uint32_t compressed_size, uint32_t relative_offset,
                             uint16_t disk_number_start, bool central);
 

@@ -173,30 +173,6 @@ void TAbZipDirectoryFileFooter::LoadFromStream(TStream& stream) {
   zip_file_comment = ReadField(stream, Get16(fixed + 20));
 }
 
-void TAbZipItem::DecodeName() {
-  const std::string stored = header_.file_name.substr(0, header_.file_name.find('\0'));
-  const EntryName name = DecodeEntryName(stored, header_.general_purpose_bit_flag,
-                                         header_.version_made_by, header_.extra_field);
-  name_is_utf8_ = name.is_utf8;
-  name_fits_ = true;
-  if (name.text.empty()) {
-    file_name_.clear();
-  } else if (name.is_utf8) {
-    name_fits_ = platform::Utf8ToFileName(name.text, file_name_);
-  } else if (platform::FileNamesAreUtf8()) {
-    file_name_ = Cp437ToUtf8(name.text);
-  } else {
-    file_name_ = platform::FileApisAreAnsi() ? platform::OemToAnsi(name.text) : name.text;
-  }
-}
-
-void TAbZipItem::LoadFromStream(TStream& stream) {
-  header_.LoadFromStream(stream);
-  DecodeName();
-  SetStoredName(header_.file_name);
-  SetDiskFileName(ToBackslashes(FileName()));
-}
-
 int64_t FindCentralDirectoryTail(TStream& stream) {
   ProbeGuard guard(stream);
   const int64_t size = stream.Size();
@@ -293,6 +269,21 @@ TAbArchiveType DetermineArchiveType(const std::string& file_name) {
   return atUnknown;
 }
 
+TAbArchiveType DetermineArchiveTypeByContents(const std::string& file_name) {
+  const TAbArchiveType by_name = DetermineArchiveType(file_name);
+  if (by_name == atZip || by_name == atSpannedZip || by_name == atSelfExtZip) return by_name;
+  if (platform::FileSizeBySearch(file_name) <= 0) return by_name;
+  std::unique_ptr<TAbSpanStream> stream = TAbSpanStream::Open(file_name);
+  const int64_t tail = FindCentralDirectoryTail(*stream);
+  // An end record is 22 bytes plus a comment of at most 65,535: one further
+  // from the end belongs to something else inside a file of another kind.
+  if (tail >= 0 && stream->Size() - tail <= kDirectoryFooterSize + 65535) {
+    return VerifySelfExtracting(*stream) == atSelfExtZip ? atSelfExtZip : atZip;
+  }
+  if (VerifyZip(*stream) == atSpannedZip) return atSpannedZip;
+  return by_name;
+}
+
 TAbZipArchive::TAbZipArchive(const std::string& file_name)
     : TAbArchive(file_name), stream_(TAbSpanStream::Open(file_name)) {}
 
@@ -303,7 +294,7 @@ TAbZipArchive::~TAbZipArchive() = default;
 
 void TAbZipArchive::LoadArchive() {
   TAbSpanStream& stream = *stream_;
-  ItemList().Clear();
+  members_.Clear();
   if (stream.Size() == 0) return;
 
   uint8_t start[4] = {0, 0, 0, 0};
@@ -332,7 +323,19 @@ void TAbZipArchive::LoadArchive() {
     SetStatus(asInvalid);
     throw;
   }
-  current_disk_ = footer_.disk_number;
+  // The disk numbers at their largest value hand over to the ZIP64 record
+  // like the other fields, so an archive that marks every field is not
+  // taken for the last disk of a spanned set.
+  zip64_found_ = ReadZip64Records(tail);
+  uint32_t disk = footer_.disk_number;
+  uint32_t start_disk = footer_.start_disk_number;
+  if (zip64_found_ && disk == kMax16) disk = zip64_record_.disk_number;
+  if (zip64_found_ && start_disk == kMax16) start_disk = zip64_record_.start_disk_number;
+  if (disk > kMax16 || start_disk > kMax16) {
+    SetStatus(asInvalid);
+    throw EAbZipInvalid();
+  }
+  current_disk_ = static_cast<uint16_t>(disk);
   last_disk_ = current_disk_;
   last_disk_name_ = stream.FileName();
   if (current_disk_ != 0) spanned_ = true;
@@ -342,7 +345,7 @@ void TAbZipArchive::LoadArchive() {
       SwitchToDisk(static_cast<uint16_t>(current_disk_ + 1));
       return true;
     };
-    if (footer_.start_disk_number != current_disk_) SwitchToDisk(footer_.start_disk_number);
+    if (start_disk != current_disk_) SwitchToDisk(static_cast<uint16_t>(start_disk));
   }
 
   LocateDirectory(tail);
@@ -354,9 +357,7 @@ void TAbZipArchive::LoadArchive() {
         SwitchToDisk(static_cast<uint16_t>(current_disk_ + 1));
         continue;
       }
-      auto item = std::make_unique<TAbZipItem>();
-      item->LoadFromStream(stream);
-      ItemList().Add(std::move(item));
+      members_.ReadMember(stream);
       ++entries;
       // A count of 0 (or one too small) in the end record must neither divide
       // by zero nor report more than 100.
@@ -385,6 +386,12 @@ void TAbZipArchive::LoadArchive() {
     SetStatus(asInvalid);
     throw EAbZipInvalid();
   }
+  try {
+    CheckMembersDoNotOverlap();
+  } catch (const EAbZipInvalid&) {
+    SetStatus(asInvalid);
+    throw;
+  }
   DoArchiveProgress(100);
 }
 
@@ -411,26 +418,12 @@ void TAbZipArchive::LocateDirectory(int64_t tail) {
 
   uint64_t offset = footer_.directory_offset;
   uint64_t size = footer_.directory_size;
-  Zip64Locator locator;
-  if (ReadZip64Locator(stream, tail - kZip64LocatorSize, locator)) {
-    // The record is where the locator says or, when other data precedes
-    // the archive and shifts everything, right before the locator.
-    Zip64EndRecord record;
-    int64_t at = locator.end_record_offset < static_cast<uint64_t>(tail)
-                     ? static_cast<int64_t>(locator.end_record_offset)
-                     : -1;
-    bool found = at >= 0 && ReadZip64EndRecord(stream, at, record);
-    if (!found) {
-      at = tail - kZip64LocatorSize - kZip64EndRecordSize;
-      found = ReadZip64EndRecord(stream, at, record);
-    }
-    if (found) {
-      zip64_ = true;
-      directory_end_ = at;
-      if (footer_.total_entries == kMax16) total_entries_ = record.total_entries;
-      if (footer_.directory_size == kMax32) size = record.directory_size;
-      if (footer_.directory_offset == kMax32) offset = record.directory_offset;
-    }
+  if (zip64_found_) {
+    zip64_ = true;
+    directory_end_ = zip64_at_;
+    if (footer_.total_entries == kMax16) total_entries_ = zip64_record_.total_entries;
+    if (footer_.directory_size == kMax32) size = zip64_record_.directory_size;
+    if (footer_.directory_offset == kMax32) offset = zip64_record_.directory_offset;
   }
 
   const auto file_size = static_cast<uint64_t>(stream.Size());
@@ -450,6 +443,67 @@ void TAbZipArchive::LocateDirectory(int64_t tail) {
     if (HasDirectoryHeaderAt(stream, directory_start_ + shift)) {
       prepended_ = shift;
       directory_start_ += shift;
+    }
+  }
+}
+
+bool TAbZipArchive::ReadZip64Records(int64_t tail) {
+  TAbSpanStream& stream = *stream_;
+  Zip64Locator locator;
+  if (!ReadZip64Locator(stream, tail - kZip64LocatorSize, locator)) return false;
+  // The record is where the locator says or, when other data precedes the
+  // archive and shifts everything, right before the locator.
+  int64_t at = locator.end_record_offset < static_cast<uint64_t>(tail)
+                   ? static_cast<int64_t>(locator.end_record_offset)
+                   : -1;
+  bool found = at >= 0 && ReadZip64EndRecord(stream, at, zip64_record_);
+  if (!found) {
+    at = tail - kZip64LocatorSize - kZip64EndRecordSize;
+    found = ReadZip64EndRecord(stream, at, zip64_record_);
+  }
+  zip64_at_ = at;
+  return found;
+}
+
+void TAbZipArchive::CheckMembersDoNotOverlap() {
+  const int32_t count = members_.Count();
+  if (count < 2) return;
+  // Members sorted by where their local headers are; writers put them in
+  // that order already, so the sort is mostly skipped.
+  auto before = [this](int32_t a, int32_t b) {
+    const TAbZipItem& x = members_.Items(a);
+    const TAbZipItem& y = members_.Items(b);
+    if (x.DiskNumberStart() != y.DiskNumberStart()) {
+      return x.DiskNumberStart() < y.DiskNumberStart();
+    }
+    return x.RelativeOffset64() < y.RelativeOffset64();
+  };
+  std::vector<int32_t> order(static_cast<size_t>(count));
+  for (int32_t i = 0; i < count; ++i) order[static_cast<size_t>(i)] = i;
+  if (!std::is_sorted(order.begin(), order.end(), before)) {
+    std::stable_sort(order.begin(), order.end(), before);
+  }
+  auto quoted = [](const TAbZipItem& item) { return "\"" + item.StoredName() + "\""; };
+  for (size_t i = 1; i < order.size(); ++i) {
+    const TAbZipItem& previous = members_.Items(order[i - 1]);
+    const TAbZipItem& item = members_.Items(order[i]);
+    if (previous.DiskNumberStart() != item.DiskNumberStart()) continue;
+    const uint64_t start = previous.RelativeOffset64();
+    if (item.RelativeOffset64() == start) {
+      throw EAbZipMembersOverlap(quoted(previous) + " and " + quoted(item) +
+                                 " name the same local header at offset " + std::to_string(start));
+    }
+    // The previous member takes at least its fixed header and its data; its
+    // name and extra field in the local header are left out, as they need
+    // not match the directory's.
+    const uint64_t fixed_end = start + static_cast<uint64_t>(kLocalFileHeaderSize);
+    const uint64_t data = previous.StoredCompressedSize();
+    const uint64_t end = data > UINT64_MAX - fixed_end ? UINT64_MAX : fixed_end + data;
+    if (item.RelativeOffset64() < end) {
+      throw EAbZipMembersOverlap("the local header of " + quoted(item) + " at offset " +
+                                 std::to_string(item.RelativeOffset64()) + " lies inside " +
+                                 quoted(previous) + ", which takes offsets " +
+                                 std::to_string(start) + " to " + std::to_string(end));
     }
   }
 }

@@ -11,6 +11,8 @@
 #include "archive/archive.h"
 #include "archive/password_requests.h"
 #include "archive/span_stream.h"
+#include "archive/zip64.h"
+#include "archive/zip_members.h"
 
 namespace vx {
 
@@ -110,87 +112,6 @@ class TAbZipDirectoryFileFooter {
   void LoadFromStream(TStream& stream);
 };
 
-// A member of a ZIP archive; every accessor reads through to its central
-// directory header.
-class TAbZipItem : public TAbArchiveItem {
- public:
-  // The sizes as signed 32-bit values; for ZIP64 members the low half of the
-  // size the extended information gives.
-  int32_t CompressedSize() const override {
-    return static_cast<int32_t>(header_.compressed_size_64);
-  }
-  uint32_t CRC32() const override { return header_.crc32; }
-  uint32_t ExternalFileAttributes() const override { return header_.external_file_attributes; }
-  // The name in the character set of the file functions: an OEM name (see
-  // entry_names.h) from the OEM to the ANSI code page when the process's file
-  // functions use ANSI names, or to UTF-8 where file names are UTF-8; a UTF-8
-  // name as is, or in the file functions' code page.
-  std::string FileName() const override { return file_name_; }
-  // False when the name holds characters the file functions' code page
-  // lacks; FileName then shows them as "?" and the member cannot be written.
-  bool NameFitsFileSystem() const { return name_fits_; }
-  // Whether the name is stored in UTF-8 (flag bit 11, a Unicode path field or
-  // a non-DOS host) rather than in the OEM code page.
-  bool NameIsUtf8() const { return name_is_utf8_; }
-  bool IsEncrypted() const override { return header_.IsEncrypted(); }
-  uint16_t LastModFileDate() const override { return header_.last_mod_file_date; }
-  uint16_t LastModFileTime() const override { return header_.last_mod_file_time; }
-  int32_t UncompressedSize() const override {
-    return static_cast<int32_t>(header_.uncompressed_size_64);
-  }
-
-  void SetCompressedSize(uint32_t value) override {
-    header_.compressed_size = value;
-    header_.compressed_size_64 = value;
-  }
-  void SetCRC32(uint32_t value) override { header_.crc32 = value; }
-  void SetExternalFileAttributes(uint32_t value) override {
-    header_.external_file_attributes = value;
-  }
-  void SetFileName(const std::string& value) override {
-    header_.file_name = value;
-    DecodeName();
-  }
-  void SetLastModFileDate(uint16_t value) override { header_.last_mod_file_date = value; }
-  void SetLastModFileTime(uint16_t value) override { header_.last_mod_file_time = value; }
-  void SetUncompressedSize(uint32_t value) override {
-    header_.uncompressed_size = value;
-    header_.uncompressed_size_64 = value;
-  }
-
-  uint8_t CompressionMethod() const { return header_.CompressionMethod(); }
-  uint16_t GeneralPurposeBitFlag() const { return header_.general_purpose_bit_flag; }
-  uint16_t VersionNeededToExtract() const { return header_.version_needed_to_extract; }
-  uint16_t VersionMadeBy() const { return header_.version_made_by; }
-  uint16_t DiskNumberStart() const { return header_.disk_number_start; }
-  uint32_t RelativeOffset() const { return header_.relative_offset; }
-  // The local header's offset with the ZIP64 extended information applied.
-  uint64_t RelativeOffset64() const { return header_.relative_offset_64; }
-  // Whether the central header carries a ZIP64 extended-information field.
-  bool HasZip64Field() const { return header_.has_zip64_field; }
-  uint32_t DictionarySize() const { return header_.DictionarySize(); }
-  int32_t ShannonFanoTreeCount() const { return header_.ShannonFanoTreeCount(); }
-  const std::string& ExtraField() const { return header_.extra_field; }
-  const std::string& FileComment() const { return header_.file_comment; }
-  // The full sizes (ZIP64 included), for arithmetic that must not see them
-  // negative or cut to 32 bits.
-  uint64_t StoredCompressedSize() const { return header_.compressed_size_64; }
-  uint64_t StoredUncompressedSize() const { return header_.uncompressed_size_64; }
-
-  // Reads the central directory header at the stream's position and derives
-  // StoredName and DiskFileName from it.
-  void LoadFromStream(TStream& stream);
-
- private:
-  // Derives FileName and the name flags from the header.
-  void DecodeName();
-
-  TAbZipDirectoryFileHeader header_;
-  std::string file_name_;
-  bool name_fits_ = true;
-  bool name_is_utf8_ = false;
-};
-
 // The absolute position of the end of central directory record, found from
 // the end of the stream backwards, with the stream positioned there; -1 (and
 // the stream where it was) when there is none.
@@ -203,6 +124,11 @@ TAbArchiveType VerifySelfExtracting(TStream& stream);
 // The type of an archive file, from its extension and, when it exists and is
 // not empty, its contents.
 TAbArchiveType DetermineArchiveType(const std::string& file_name);
+// The type of an archive file whatever its name: a ZIP file (atZip,
+// atSpannedZip or, for an executable, atSelfExtZip) when its contents say so
+// (an end record in its last 64 KiB, or the start of a spanned set), else
+// what its extension says.
+TAbArchiveType DetermineArchiveTypeByContents(const std::string& file_name);
 
 class TAbZipArchive : public TAbArchive {
  public:
@@ -212,7 +138,10 @@ class TAbZipArchive : public TAbArchive {
   TAbZipArchive(TStream& stream, const std::string& archive_name);
   ~TAbZipArchive() override;
 
-  TAbZipItem& ZipItems(int32_t index) const { return static_cast<TAbZipItem&>(Items(index)); }
+  int32_t Count() const override { return members_.Count(); }
+  TAbArchiveItem& Items(int32_t index) const override { return members_.Items(index); }
+  int32_t FindItem(const std::string& name) const override { return members_.Find(name); }
+  TAbZipItem& ZipItems(int32_t index) const { return members_.Items(index); }
   bool Spanned() const { return spanned_; }
   uint16_t CurrentDisk() const { return current_disk_; }
   const TAbZipDirectoryFileFooter& Footer() const { return footer_; }
@@ -246,9 +175,11 @@ class TAbZipArchive : public TAbArchive {
   void SwitchToDisk(uint16_t disk);
   // The file name of disk `disk` when no handler names it.
   std::string ImageName(int32_t image_number) const;
-  // Reads the ZIP64 records, if any, behind the end record at `tail` and
-  // finds where the central directory really starts, correcting for data in
-  // front of the archive.
+  // Reads the ZIP64 locator before the end record at `tail` and the record
+  // it points to; false when there are none.
+  bool ReadZip64Records(int64_t tail);
+  // Finds where the central directory really starts, with the ZIP64 record
+  // applied, correcting for data in front of the archive.
   void LocateDirectory(int64_t tail);
   // Whether the engine serves the item's "version needed to extract": up to
   // 2.1, or 4.5 when what the item needs is ZIP64.
@@ -258,15 +189,21 @@ class TAbZipArchive : public TAbArchive {
   // Moves to the item's local header, checks it, and returns the password
   // check value; the stream is left at the member data.
   uint32_t ReadLocalHeader(TAbZipItem& item, TAbZipLocalFileHeader& local);
+  // Checks that no member's local header lies inside another member's
+  // header and data (EAbZipMembersOverlap otherwise).
+  void CheckMembersDoNotOverlap();
+  // The decoders of the methods: each returns the CRC-32 of what it wrote.
   uint32_t StoreItem(TAbZipItem& item, TStream& output, uint32_t check_value);
+  // `produced` is the number of bytes decoded, written or not.
   uint32_t InflateItem(TAbZipItem& item, TStream& output, uint32_t check_value, bool deflate64,
-                       bool test_only);
+                       bool test_only, uint64_t& produced);
   uint32_t LegacyDecode(TAbZipItem& item, uint8_t method, TStream& output, uint32_t check_value);
   // How the stored and deflate decoders ask for passwords: once first when
   // none is set, and an empty answer or a missing handler stops the member.
   TAbPasswordRequests ArchivePasswordRequests();
 
   std::unique_ptr<TAbSpanStream> stream_;
+  TAbZipMemberStore members_;
   TAbZipDirectoryFileFooter footer_;
   bool spanned_ = false;
   bool removable_ = false;
@@ -274,6 +211,9 @@ class TAbZipArchive : public TAbArchive {
   uint16_t last_disk_ = 0;
   std::string last_disk_name_;
   bool zip64_ = false;
+  bool zip64_found_ = false;
+  Zip64EndRecord zip64_record_;
+  int64_t zip64_at_ = -1;
   int64_t prepended_ = 0;
   int64_t directory_start_ = 0;
   int64_t directory_end_ = 0;

@@ -1,6 +1,7 @@
 // Extraction of one ZIP member: the output path and file, the local header,
 // the decoder by method with its password loop, and the CRC-32 check.
 #include <algorithm>
+#include <climits>
 #include <memory>
 #include <vector>
 
@@ -32,6 +33,37 @@ constexpr int64_t kProgressStep = 1024;
 constexpr uint32_t kSettableAttributes = platform::kAttrReadOnly | platform::kAttrHidden |
                                          platform::kAttrSystem | platform::kAttrArchive |
                                          0x2000 /* not content indexed */;
+
+// Passes a member's output on until its declared size is reached, and
+// counts it. A write that would go past the declared size writes what fits
+// and raises EAbZipSizeMismatch, so nothing past it reaches the output.
+class TDeclaredSizeStream : public TStream {
+ public:
+  TDeclaredSizeStream(TStream& target, uint64_t declared) : target_(target), declared_(declared) {}
+
+  int64_t Read(void*, int64_t) override { return 0; }
+  int64_t Write(const void* buffer, int64_t count) override {
+    if (count <= 0) return 0;
+    const uint64_t room = declared_ - written_;
+    if (static_cast<uint64_t>(count) > room) {
+      target_.WriteBuffer(buffer, static_cast<int64_t>(room));
+      written_ = declared_;
+      throw EAbZipSizeMismatch::TooLong(declared_);
+    }
+    target_.WriteBuffer(buffer, count);
+    written_ += static_cast<uint64_t>(count);
+    return count;
+  }
+  int64_t Seek(int64_t offset, SeekOrigin origin) override { return target_.Seek(offset, origin); }
+  int64_t Size() override { return target_.Size(); }
+
+  uint64_t Written() const { return written_; }
+
+ private:
+  TStream& target_;
+  const uint64_t declared_;
+  uint64_t written_ = 0;
+};
 
 }  // namespace
 
@@ -115,20 +147,29 @@ void TAbZipArchive::UnzipToStream(TAbZipItem& item, TStream* stream, UnzipTarget
   TAbZipLocalFileHeader local;
   const uint32_t check_value = ReadLocalHeader(item, local);
 
+  // Every method decodes into the declared size and no further; a member
+  // that decodes to less is caught by its size as well as by its CRC.
+  const uint64_t declared = item.StoredUncompressedSize();
+  TDeclaredSizeStream output(*stream, declared);
   uint32_t crc;
+  uint64_t produced;
   switch (local.CompressionMethod()) {
     case 0:
-      crc = StoreItem(item, *stream, check_value);
+      crc = StoreItem(item, output, check_value);
+      produced = output.Written();
       break;
     case 8:
     case 9:
-      crc = InflateItem(item, *stream, check_value, local.CompressionMethod() == 9,
-                        target == kTestOnly);
+      crc = InflateItem(item, output, check_value, local.CompressionMethod() == 9,
+                        target == kTestOnly, produced);
       break;
     default:
-      crc = LegacyDecode(item, local.CompressionMethod(), *stream, check_value);
+      crc = LegacyDecode(item, local.CompressionMethod(), output, check_value);
+      produced = output.Written();
       break;
   }
+  if (produced > declared) throw EAbZipSizeMismatch::TooLong(declared);
+  if (produced < declared) throw EAbZipSizeMismatch::TooShort(produced, declared);
 
   if (crc != check_value && crc != item.CRC32()) {
     if (!HasItemFailureHandler()) throw EAbZipBadCRC();
@@ -180,8 +221,14 @@ uint32_t TAbZipArchive::StoreItem(TAbZipItem& item, TStream& output, uint32_t ch
     source = decrypt.get();
   }
 
+  // A stored member's data is its compressed size (less the encryption
+  // header): more than the declared size is refused once the declared bytes
+  // are written, less ends the copy where the data ends.
   const uint64_t total = item.StoredUncompressedSize();
-  uint64_t remaining = total;
+  const uint64_t header = item.IsEncrypted() ? 12 : 0;
+  const uint64_t data =
+      item.StoredCompressedSize() > header ? item.StoredCompressedSize() - header : 0;
+  uint64_t remaining = std::min(total, data);
   uint64_t done = 0;
   uint8_t last_percent = 0;
   bool abort = false;
@@ -208,15 +255,21 @@ uint32_t TAbZipArchive::StoreItem(TAbZipItem& item, TStream& output, uint32_t ch
   }
   if (last_percent < 100 && DoItemProgress(item, 100)) abort = true;
   if (abort) throw EAbUserAbort();
+  if (data > total) throw EAbZipSizeMismatch::TooLong(total);
   return crc;
 }
 
 uint32_t TAbZipArchive::InflateItem(TAbZipItem& item, TStream& output, uint32_t check_value,
-                                    bool deflate64, bool test_only) {
+                                    bool deflate64, bool test_only, uint64_t& produced) {
   TAbDeflateHelper helper;
   if (deflate64) helper.options |= TAbDeflateHelper::kOptionDeflate64;
   if (test_only) helper.options |= TAbDeflateHelper::kOptionTestOnly;
   helper.stream_size = item.StoredCompressedSize();
+  // Decoding stops one byte past the declared size: enough to tell that the
+  // data goes on, without inflating what a bomb would make of the rest.
+  const uint64_t declared = item.StoredUncompressedSize();
+  helper.part_size =
+      declared < static_cast<uint64_t>(INT64_MAX) ? static_cast<int64_t>(declared) + 1 : 0;
   // An abort answered here stops the inflater, which then returns 0. That is
   // turned into the user abort it is rather than left to look like a CRC
   // failure of a truncated file.
@@ -247,6 +300,7 @@ uint32_t TAbZipArchive::InflateItem(TAbZipItem& item, TStream& output, uint32_t 
     });
   }
   if (aborted) throw EAbUserAbort();
+  produced = static_cast<uint64_t>(helper.normal_size);
   return crc;
 }
 
