@@ -59,8 +59,11 @@ std::string StoredBlocksDeflate(const std::string& data) {
 std::vector<uint8_t> BuildZip(const std::vector<TestMember>& members, const ZipLayout& layout) {
   std::string out = layout.prefix;
   const uint32_t base = layout.absolute_offsets ? 0 : static_cast<uint32_t>(layout.prefix.size());
-  std::string directory;
+  std::vector<std::string> entries;
   for (const TestMember& member : members) {
+    out += member.gap_before;
+    const uint32_t declared =
+        member.declared_size.value_or(static_cast<uint32_t>(member.data.size()));
     const uint32_t crc = CrcOf(member.data);
     const uint32_t stored_crc = member.stored_crc.value_or(crc);
     std::string payload = member.method == 0 ? member.data : StoredBlocksDeflate(member.data);
@@ -88,7 +91,7 @@ std::vector<uint8_t> BuildZip(const std::vector<TestMember>& members, const ZipL
     Put16(local, member.dos_date);
     Put32(local, descriptor ? 0 : stored_crc);
     Put32(local, descriptor ? 0 : static_cast<uint32_t>(payload.size()));
-    Put32(local, descriptor ? 0 : static_cast<uint32_t>(member.data.size()));
+    Put32(local, descriptor ? 0 : declared);
     Put16(local, static_cast<uint32_t>(member.name.size()));
     Put16(local, static_cast<uint32_t>(member.extra.size()));
     out += local + member.name + member.extra + payload;
@@ -96,9 +99,10 @@ std::vector<uint8_t> BuildZip(const std::vector<TestMember>& members, const ZipL
       Put32(out, 0x08074B50);
       Put32(out, stored_crc);
       Put32(out, static_cast<uint32_t>(payload.size()));
-      Put32(out, static_cast<uint32_t>(member.data.size()));
+      Put32(out, declared);
     }
 
+    std::string directory;
     Put32(directory, 0x02014B50);
     Put16(directory, member.version_made_by);
     Put16(directory, member.version_needed);
@@ -108,26 +112,54 @@ std::vector<uint8_t> BuildZip(const std::vector<TestMember>& members, const ZipL
     Put16(directory, member.dos_date);
     Put32(directory, stored_crc);
     Put32(directory, static_cast<uint32_t>(payload.size()));
-    Put32(directory, static_cast<uint32_t>(member.data.size()));
+    Put32(directory, declared);
     Put16(directory, static_cast<uint32_t>(member.name.size()));
     Put16(directory, static_cast<uint32_t>(member.extra.size()));
     Put16(directory, 0);
     Put16(directory, 0);
     Put16(directory, 0);
     Put32(directory, member.external_attributes);
-    Put32(directory, offset);
+    Put32(directory, member.central_offset.value_or(offset));
     directory += member.name + member.extra;
+    entries.push_back(directory);
   }
+  if (layout.reverse_directory) std::reverse(entries.begin(), entries.end());
+  std::string directory;
+  for (const std::string& entry : entries) directory += entry;
   const uint32_t directory_offset = static_cast<uint32_t>(out.size()) - base;
   out += directory;
   const uint16_t count = layout.total_entries.value_or(static_cast<uint16_t>(members.size()));
+  const bool wide = layout.zip64_markers;
+  if (wide) {
+    const uint32_t record_offset = static_cast<uint32_t>(out.size()) - base;
+    Put32(out, 0x06064B50);
+    Put32(out, 44);  // record size after this field, low and high half
+    Put32(out, 0);
+    Put16(out, 45);                            // version made by
+    Put16(out, 45);                            // version needed
+    Put32(out, 0);                             // this disk
+    Put32(out, 0);                             // the directory's disk
+    for (int twice = 0; twice < 2; ++twice) {  // entries on this disk, in all
+      Put32(out, count);
+      Put32(out, 0);
+    }
+    Put32(out, static_cast<uint32_t>(directory.size()));
+    Put32(out, 0);
+    Put32(out, directory_offset);
+    Put32(out, 0);
+    Put32(out, 0x07064B50);  // locator
+    Put32(out, 0);
+    Put32(out, record_offset);
+    Put32(out, 0);
+    Put32(out, 1);
+  }
   Put32(out, 0x06054B50);
-  Put16(out, 0);
-  Put16(out, 0);
-  Put16(out, count);
-  Put16(out, count);
-  Put32(out, static_cast<uint32_t>(directory.size()));
-  Put32(out, directory_offset);
+  Put16(out, wide ? 0xFFFF : 0);
+  Put16(out, wide ? 0xFFFF : 0);
+  Put16(out, wide ? 0xFFFF : count);
+  Put16(out, wide ? 0xFFFF : count);
+  Put32(out, wide ? 0xFFFFFFFF : static_cast<uint32_t>(directory.size()));
+  Put32(out, wide ? 0xFFFFFFFF : directory_offset);
   Put16(out, static_cast<uint32_t>(layout.comment.size()));
   out += layout.comment;
   return std::vector<uint8_t>(out.begin(), out.end());

@@ -26,6 +26,11 @@ struct TestMember {
   std::optional<uint32_t> stored_crc{};  // a wrong CRC-32 to store instead of the real one
   uint16_t version_made_by = 20;         // host in the high byte: 0 MS-DOS, 3 Unix, 11 NTFS
   std::string extra{};                   // extra field of both headers
+  std::string gap_before{};              // bytes written before the local header
+  // A local header offset the directory entry names instead of the real one.
+  std::optional<uint32_t> central_offset{};
+  // An uncompressed size both headers declare instead of the real one.
+  std::optional<uint32_t> declared_size{};
 };
 
 struct ZipLayout {
@@ -33,6 +38,10 @@ struct ZipLayout {
   std::string comment{};                    // the archive comment
   bool absolute_offsets = true;             // offsets count the prefix, as zip -A leaves them
   std::optional<uint16_t> total_entries{};  // a wrong entry count to store
+  bool reverse_directory = false;           // directory entries in the reverse order
+  // ZIP64 end records before the end record, whose fields all hold their
+  // largest value (0xFFFF, 0xFFFFFFFF), disk numbers included.
+  bool zip64_markers = false;
 };
 
 // Writes the archive; entries in the order given.
