@@ -9,13 +9,13 @@
 #
 # Usage: bench/scale_peers.sh   (after scripts/build native-release)
 # Environment: VXZIP (the binary), COUNTS (default "1000 10000 100000
-# 1000000"), TIMEOUT (default 600), CORPUS_DIR (where the archives are kept).
+# 1000000"), TIMEOUT (default 120), CORPUS_DIR (where the archives are kept).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 vxzip=${VXZIP:-build/native-release/bin/vxzip}
 counts=${COUNTS:-1000 10000 100000 1000000}
-limit=${TIMEOUT:-600}
+limit=${TIMEOUT:-120}
 corpus_dir=${CORPUS_DIR:-build/bench-corpus}
 [ -x "$vxzip" ] || { echo "scale_peers: no $vxzip; build native-release first" >&2; exit 1; }
 seven=$(command -v 7zz || command -v 7z || command -v 7za || true)

@@ -478,15 +478,22 @@ void TAbZipArchive::CheckMembersDoNotOverlap() {
     }
     return x.RelativeOffset64() < y.RelativeOffset64();
   };
-  std::vector<int32_t> order(static_cast<size_t>(count));
-  for (int32_t i = 0; i < count; ++i) order[static_cast<size_t>(i)] = i;
-  if (!std::is_sorted(order.begin(), order.end(), before)) {
+  std::vector<int32_t> order;
+  bool sorted = true;
+  for (int32_t i = 1; i < count && sorted; ++i) sorted = !before(i, i - 1);
+  if (!sorted) {
+    order.resize(static_cast<size_t>(count));
+    for (int32_t i = 0; i < count; ++i) order[static_cast<size_t>(i)] = i;
     std::stable_sort(order.begin(), order.end(), before);
   }
+  // The i-th member in offset order.
+  auto nth = [&](int32_t i) -> const TAbZipItem& {
+    return members_.Items(sorted ? i : order[static_cast<size_t>(i)]);
+  };
   auto quoted = [](const TAbZipItem& item) { return "\"" + item.StoredName() + "\""; };
-  for (size_t i = 1; i < order.size(); ++i) {
-    const TAbZipItem& previous = members_.Items(order[i - 1]);
-    const TAbZipItem& item = members_.Items(order[i]);
+  for (int32_t i = 1; i < count; ++i) {
+    const TAbZipItem& previous = nth(i - 1);
+    const TAbZipItem& item = nth(i);
     if (previous.DiskNumberStart() != item.DiskNumberStart()) continue;
     const uint64_t start = previous.RelativeOffset64();
     if (item.RelativeOffset64() == start) {
