@@ -279,8 +279,8 @@ struct BackBits {
     } else {
       p = begin;
       bits = 0;
+      // The missing high bytes count as consumed.
       for (size_t i = 0; i < size; ++i) bits |= uint64_t{begin[i]} << (8 * i);
-      bits <<= 8 * (8 - size);
       consumed = marker + static_cast<uint32_t>(8 * (8 - size));
     }
   }
