@@ -100,6 +100,11 @@ constexpr char kMsgTrailing[] = "block has bytes after its sequences";
 
 // --- Small helpers ----------------------------------------------------------
 
+#if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
+#define VX_ZSTD_BMI2 1
+#else
+#define VX_ZSTD_BMI2 0
+#endif
 #if defined(__GNUC__) || defined(__clang__)
 #define VX_ZSTD_INLINE inline __attribute__((always_inline))
 #define VX_LIKELY(x) __builtin_expect(!!(x), 1)
@@ -522,8 +527,8 @@ void DecodeHuffmanTail(BackBits& in, const HuffmanTable& table, uint8_t* out, ui
   if (!in.Finished()) Fail(kMsgHuffmanStream);
 }
 
-void DecodeHuffman1(const uint8_t* src, size_t size, const HuffmanTable& table, uint8_t* out,
-                    size_t count) {
+VX_ZSTD_INLINE void DecodeHuffman1(const uint8_t* src, size_t size, const HuffmanTable& table,
+                                   uint8_t* out, size_t count) {
   BackBits in;
   in.Init(src, size, kMsgHuffmanStream);
   const uint32_t max_bits = static_cast<uint32_t>(table.max_bits);
@@ -541,8 +546,8 @@ void DecodeHuffman1(const uint8_t* src, size_t size, const HuffmanTable& table, 
   DecodeHuffmanTail(in, table, out, end);
 }
 
-void DecodeHuffman4(const uint8_t* src, size_t size, const HuffmanTable& table, uint8_t* out,
-                    size_t count) {
+VX_ZSTD_INLINE void DecodeHuffman4(const uint8_t* src, size_t size, const HuffmanTable& table,
+                                   uint8_t* out, size_t count) {
   if (size < 10) Fail(kMsgHuffmanStream);
   const size_t s1 = Load16(src), s2 = Load16(src + 2), s3 = Load16(src + 4);
   if (6 + s1 + s2 + s3 >= size) Fail(kMsgHuffmanStream);
@@ -585,6 +590,40 @@ void DecodeHuffman4(const uint8_t* src, size_t size, const HuffmanTable& table, 
   DecodeHuffmanTail(in[2], table, o2, out + 3 * seg);
   DecodeHuffmanTail(in[3], table, o3, end3);
 }
+
+// The literal decoders, compiled once for any x86 processor and once for
+// those with BMI2, whose shifts by a register amount take one instruction.
+void DecodeLiterals(bool four_streams, const uint8_t* src, size_t size, const HuffmanTable& table,
+                    uint8_t* out, size_t count) {
+  if (four_streams) {
+    DecodeHuffman4(src, size, table, out, count);
+  } else {
+    DecodeHuffman1(src, size, table, out, count);
+  }
+}
+#if VX_ZSTD_BMI2
+__attribute__((target("bmi2"))) void DecodeLiteralsBmi2(bool four_streams, const uint8_t* src,
+                                                        size_t size, const HuffmanTable& table,
+                                                        uint8_t* out, size_t count) {
+  if (four_streams) {
+    DecodeHuffman4(src, size, table, out, count);
+  } else {
+    DecodeHuffman1(src, size, table, out, count);
+  }
+}
+bool HasBmi2() {
+  static const bool has = __builtin_cpu_supports("bmi2");
+  return has;
+}
+#else
+void DecodeLiteralsBmi2(bool four_streams, const uint8_t* src, size_t size,
+                        const HuffmanTable& table, uint8_t* out, size_t count) {
+  DecodeLiterals(four_streams, src, size, table, out, count);
+}
+bool HasBmi2() {
+  return false;
+}
+#endif
 
 // --- Sequence tables --------------------------------------------------------------
 
@@ -760,7 +799,7 @@ class Input {
 class ZstdDecoder {
  public:
   explicit ZstdDecoder(TAbDecodeJob& job)
-      : job_(job), in_(job), literals_(kMaxBlockSize + kSlack) {}
+      : job_(job), in_(job), literals_(kMaxBlockSize + kSlack), bmi2_(HasBmi2()) {}
 
   int64_t Run() {
     if (in_.AtEnd()) Fail(kMsgEmpty);
@@ -968,21 +1007,43 @@ class ZstdDecoder {
         } else if (!huffman_.valid) {
           Fail(kMsgNoHuffmanTable);
         }
-        if (four_streams) {
-          DecodeHuffman4(streams, stream_bytes, huffman_, literals_.data(), regenerated);
+        if (bmi2_) {
+          DecodeLiteralsBmi2(four_streams, streams, stream_bytes, huffman_, literals_.data(),
+                             regenerated);
         } else {
-          DecodeHuffman1(streams, stream_bytes, huffman_, literals_.data(), regenerated);
+          DecodeLiterals(four_streams, streams, stream_bytes, huffman_, literals_.data(),
+                         regenerated);
         }
         literals = literals_.data();
         p += compressed;
         break;
       }
     }
-    return DecodeSequences(p, src_end, literals, regenerated, out, block_max);
+    return bmi2_ ? DecodeSequencesBmi2(p, src_end, literals, regenerated, out, block_max)
+                 : DecodeSequencesGeneric(p, src_end, literals, regenerated, out, block_max);
   }
 
-  size_t DecodeSequences(const uint8_t* p, const uint8_t* end, const uint8_t* literals,
-                         size_t literal_count, uint8_t* out, size_t block_max) {
+  size_t DecodeSequencesGeneric(const uint8_t* p, const uint8_t* end, const uint8_t* literals,
+                                size_t literal_count, uint8_t* out, size_t block_max) {
+    return DecodeSequences(p, end, literals, literal_count, out, block_max);
+  }
+#if VX_ZSTD_BMI2
+  __attribute__((target("bmi2"))) size_t DecodeSequencesBmi2(const uint8_t* p, const uint8_t* end,
+                                                             const uint8_t* literals,
+                                                             size_t literal_count, uint8_t* out,
+                                                             size_t block_max) {
+    return DecodeSequences(p, end, literals, literal_count, out, block_max);
+  }
+#else
+  size_t DecodeSequencesBmi2(const uint8_t* p, const uint8_t* end, const uint8_t* literals,
+                             size_t literal_count, uint8_t* out, size_t block_max) {
+    return DecodeSequences(p, end, literals, literal_count, out, block_max);
+  }
+#endif
+
+  VX_ZSTD_INLINE size_t DecodeSequences(const uint8_t* p, const uint8_t* end,
+                                        const uint8_t* literals, size_t literal_count, uint8_t* out,
+                                        size_t block_max) {
     if (p >= end) Fail(kMsgSequencesHeader);
     uint32_t count = p[0];
     if (count == 0) {
@@ -1054,31 +1115,44 @@ class ZstdDecoder {
           rep0 = offset;
         } else {
           offset = index == 2 ? rep2 : rep0 - 1;
-          if (offset == 0) Fail(kMsgSequenceStream);
+          if (VX_UNLIKELY(offset == 0)) Fail(kMsgSequenceStream);
           rep2 = rep1;
           rep1 = rep0;
           rep0 = offset;
         }
       }
-      if (i + 1 < count) {
-        in.Reload();
+      // After a refill at least 57 bits are at hand: the extra bits and the
+      // state updates (at most 9 + 9 + 8) usually fit, and one refill per
+      // sequence does.
+      if (VX_LIKELY(i + 1 < count)) {
+        if (VX_UNLIKELY(oc.extra_bits + mc.extra_bits + lc.extra_bits > 31)) in.Reload();
         ll_state = lc.next_base + in.Read(lc.bits);
         ml_state = mc.next_base + in.Read(mc.bits);
         of_state = oc.next_base + in.Read(oc.bits);
       }
-      in.Reload();
-      if (VX_UNLIKELY(in.Overflowed())) Fail(kMsgSequenceStream);
+      if (VX_LIKELY(in.FarFromStart())) {
+        in.ReloadFast();
+      } else {
+        in.Reload();
+        if (VX_UNLIKELY(in.Overflowed())) Fail(kMsgSequenceStream);
+      }
 
-      // Execute: literals, then the match; every copy may overrun into slack.
+      // Execute: literals, then the match. The first 16 bytes of each are
+      // copied at once; every copy may overrun into the slack.
       if (VX_UNLIKELY(static_cast<size_t>(lit_end - lit) < length)) Fail(kMsgLiteralsOverrun);
       if (VX_UNLIKELY(static_cast<size_t>(op_end - op) < length + match)) Fail(kMsgBlockOverrun);
-      if (length > 0) {
-        WildCopy16(op, lit, length);
-        op += length;
-        lit += length;
-      }
+      std::memcpy(op, lit, 16);
+      if (VX_UNLIKELY(length > 16)) WildCopy16(op + 16, lit + 16, length - 16);
+      op += length;
+      lit += length;
       if (VX_UNLIKELY(offset > static_cast<size_t>(op - history))) Fail(kMsgOffset);
-      CopyMatch(op, offset, match);
+      if (VX_LIKELY(offset >= 16)) {
+        const uint8_t* from = op - offset;
+        std::memcpy(op, from, 16);
+        if (match > 16) WildCopy16(op + 16, from + 16, match - 16);
+      } else {
+        CopyMatch(op, offset, match);
+      }
       op += match;
     }
     if (!in.Finished()) Fail(kMsgSequenceStream);
@@ -1107,6 +1181,7 @@ class ZstdDecoder {
   HuffmanTable huffman_;
   SeqTable ll_, of_, ml_;
   size_t rep_[3] = {1, 4, 8};
+  const bool bmi2_;
 };
 
 }  // namespace
