@@ -6,19 +6,24 @@
 //    buffer, so no bit reader ever asks for more input in the middle of a
 //    block: every bound is known before decoding starts.
 //  - The backward bit reader keeps a 64-bit container refilled with one
-//    unaligned load, so one refill pays for four 11-bit literal codes or a
-//    whole sequence (offset, match and literal lengths) in most cases.
+//    unaligned load, so one refill pays for four 11-bit literal codes, or
+//    for a whole sequence (its extra bits and the three state updates)
+//    unless its extra bits pass 31.
 //  - The four literal streams are decoded in one interleaved loop (their
 //    dependency chains overlap), with one table lookup per literal; near the
 //    stream starts the careful loop takes over, one symbol at a time.
 //  - Sequence decode tables carry each code's base value and extra-bit count
-//    beside the FSE transition, so a sequence costs three lookups.
+//    beside the FSE transition, so a sequence costs three lookups; the three
+//    tables share one array, so one base register serves all three.
+//  - The literal and sequence loops are compiled twice, the second time for
+//    processors with BMI2, whose shifts by a register amount are one
+//    instruction; the choice is made once per process.
 //  - Literals and matches are copied in 16-byte (or, for short periods,
 //    widened 8-byte) steps that may overrun their end: the output buffer
 //    keeps kSlack spare bytes past the largest block, and the literal buffer
 //    and the input buffer the same, so the copy loops never test a length
 //    byte by byte.
-//  - The output buffer is the window: it holds the window plus several
+//  - The output buffer is the window: it holds the window plus eight
 //    windows' worth of new output, so the kept history is moved back to its
 //    start only now and then; a frame whose declared size fits gets a buffer
 //    of its size and never moves anything.
@@ -52,9 +57,10 @@ constexpr size_t kInputCapacity = 512 * 1024;
 constexpr size_t kReadPiece = 64 * 1024;
 // Decoded output leaves for the destination once this much is pending.
 constexpr size_t kWritePiece = 256 * 1024;
-// New output the buffer holds beyond the window: four windows, within these.
+// New output the buffer holds beyond the window: eight windows, within
+// these, so the window moves back once per eight windows of output.
 constexpr uint64_t kMinRoom = 1u << 20;
-constexpr uint64_t kMaxRoom = 64u << 20;
+constexpr uint64_t kMaxRoom = 32u << 20;
 constexpr uint64_t kMinWindow = 1u << 10;
 constexpr int kMaxHuffmanBits = 11;
 constexpr int kMaxWeightLog = 6;
@@ -634,10 +640,15 @@ struct SeqCell {
   uint32_t base;
 };
 
+// The three tables of a block share one array, so one base register serves
+// them all: each table's cells hold states already offset by `first`.
+constexpr uint32_t kSeqTableCells = 1u << kMaxLiteralLengthLog;
+
 struct SeqTable {
   bool valid = false;
   int log = 0;
-  std::array<SeqCell, 1u << kMaxLiteralLengthLog> cells;
+  uint16_t first = 0;        // index of this table's first cell in the array
+  SeqCell* cells = nullptr;  // the array from `first` on
 };
 
 constexpr uint32_t kLiteralLengthBase[36] = {
@@ -687,7 +698,7 @@ void BuildSeqTable(SeqKind kind, const int16_t* counts, int nsymbols, int log, S
   BuildFse(counts, nsymbols, log, cells);
   for (uint32_t u = 0; u < (1u << log); ++u) {
     SeqCell& c = table.cells[u];
-    c.next_base = cells[u].next_base;
+    c.next_base = static_cast<uint16_t>(cells[u].next_base + table.first);
     c.bits = cells[u].bits;
     FillSeqCell(kind, cells[u].symbol, c);
   }
@@ -713,7 +724,7 @@ size_t ReadSeqTable(SeqKind kind, uint32_t mode, const uint8_t* src, size_t avai
     case 1: {  // one symbol
       if (avail < 1 || src[0] > max_symbol) Fail(kMsgSequencesHeader);
       SeqCell& c = table.cells[0];
-      c.next_base = 0;
+      c.next_base = table.first;
       c.bits = 0;
       FillSeqCell(kind, src[0], c);
       table.log = 0;
@@ -857,7 +868,7 @@ class ZstdDecoder {
     }
     const size_t block_max = static_cast<size_t>(std::min<uint64_t>(window, kMaxBlockSize));
     // The buffer: the window, then room for new output, then one block.
-    uint64_t span = window + std::clamp<uint64_t>(4 * window, kMinRoom, kMaxRoom);
+    uint64_t span = window + std::clamp<uint64_t>(8 * window, kMinRoom, kMaxRoom);
     if (size_known) span = std::min(span, content_size);
     PrepareBuffer(static_cast<size_t>(span) + block_max + kSlack);
     span_ = static_cast<size_t>(span);
@@ -1073,14 +1084,12 @@ class ZstdDecoder {
 
     BackBits in;
     in.Init(p, end - p, kMsgSequenceStream);
-    uint32_t ll_state = in.Read(ll_.log);
-    uint32_t of_state = in.Read(of_.log);
-    uint32_t ml_state = in.Read(ml_.log);
+    uint32_t ll_state = ll_.first + in.Read(ll_.log);
+    uint32_t of_state = of_.first + in.Read(of_.log);
+    uint32_t ml_state = ml_.first + in.Read(ml_.log);
     in.Reload();
 
-    const SeqCell* const ll_cells = ll_.cells.data();
-    const SeqCell* const of_cells = of_.cells.data();
-    const SeqCell* const ml_cells = ml_.cells.data();
+    const SeqCell* const cells = seq_cells_.data();
     const uint8_t* lit = literals;
     const uint8_t* const lit_end = literals + literal_count;
     uint8_t* op = out;
@@ -1089,9 +1098,9 @@ class ZstdDecoder {
     size_t rep0 = rep_[0], rep1 = rep_[1], rep2 = rep_[2];
 
     for (uint32_t i = 0; i < count; ++i) {
-      const SeqCell& lc = ll_cells[ll_state];
-      const SeqCell& oc = of_cells[of_state];
-      const SeqCell& mc = ml_cells[ml_state];
+      const SeqCell& lc = cells[ll_state];
+      const SeqCell& oc = cells[of_state];
+      const SeqCell& mc = cells[ml_state];
       // Offset bits come first, then the match length's, then the literal
       // length's; past 24 offset bits the container is refilled between.
       size_t offset = oc.base + in.Read(oc.extra_bits);
@@ -1179,7 +1188,10 @@ class ZstdDecoder {
   Xxh64 hash_;
   bool hashing_ = false;
   HuffmanTable huffman_;
-  SeqTable ll_, of_, ml_;
+  std::array<SeqCell, 3 * kSeqTableCells> seq_cells_;
+  SeqTable ll_{false, 0, 0, seq_cells_.data()};
+  SeqTable of_{false, 0, kSeqTableCells, seq_cells_.data() + kSeqTableCells};
+  SeqTable ml_{false, 0, 2 * kSeqTableCells, seq_cells_.data() + 2 * kSeqTableCells};
   size_t rep_[3] = {1, 4, 8};
   const bool bmi2_;
 };
