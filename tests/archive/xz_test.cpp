@@ -3,9 +3,11 @@
 // concatenated streams, and on broken and limited input.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "archive/lzma.h"
 #include "archive/lzma_test_support.h"
 #include "archive/xz.h"
 #include "support/test_support.h"
@@ -147,6 +149,53 @@ TEST(XzDecoder, BrokenAndLimitedInput) {
   EXPECT_NE(unsized.error.find("more memory than allowed"), std::string::npos) << unsized.error;
   const auto sized = RunDecoder(DecodeXz, big, size, limit);
   EXPECT_TRUE(sized.ok && sized.output == input) << sized.error;
+}
+
+}  // namespace
+}  // namespace vx
+
+namespace vx {
+namespace {
+
+// The fuzzers' seeds are real files (written by xz, 7-Zip and Python's
+// zipfile; two leading bytes set the fuzzer's mode), so every build, Wine's
+// included, decodes them to known data without running a tool.
+TEST(LzmaAndXzDecoders, SeedFilesDecodeToKnownData) {
+  struct Case {
+    const char* seed;
+    test::MethodDecoder decode;
+    size_t size;
+    uint32_t crc;
+  } cases[] = {
+      {"xz/p0", DecodeXz, 2340, 0xe1155dfe},
+      {"xz/crc32", DecodeXz, 2340, 0xe1155dfe},
+      {"xz/sha256", DecodeXz, 2340, 0xe1155dfe},
+      {"xz/none", DecodeXz, 2340, 0xe1155dfe},
+      {"xz/dict4k_lc4", DecodeXz, 2340, 0xe1155dfe},
+      {"xz/delta", DecodeXz, 2340, 0xe1155dfe},
+      {"xz/blocks", DecodeXz, 2340, 0xe1155dfe},
+      {"xz/uncompressed_chunks", DecodeXz, 3000, 0x561a45f8},
+      {"xz/multistream", DecodeXz, 800, 0xbb7fbe53},
+      {"lzma/7z_t.txt_unsized", DecodeLzma, 2340, 0xe1155dfe},
+      {"lzma/7z_eos_small_t.txt_unsized", DecodeLzma, 2340, 0xe1155dfe},
+      {"lzma/python_text_unsized", DecodeLzma, 2340, 0xe1155dfe},
+      {"lzma/7z_fast_z.bin_unsized", DecodeLzma, 3024, 0xc229da73},
+  };
+  const std::string sep(1, test::Separator());
+  for (const auto& c : cases) {
+    std::string path =
+        test::SourceDir() + sep + "tests" + sep + "fuzz" + sep + "seeds" + sep + c.seed;
+    std::replace(path.begin(), path.end(), '/', test::Separator());
+    const auto file = test::ReadFile(path);
+    ASSERT_TRUE(file.has_value() && file->size() > 2) << path;
+    const std::vector<uint8_t> data(file->begin() + 2, file->end());
+    for (int64_t limit : {int64_t{-1}, static_cast<int64_t>(c.size)}) {
+      const auto r = RunDecoder(c.decode, data, limit);
+      EXPECT_TRUE(r.ok) << c.seed << ": " << r.error;
+      EXPECT_EQ(r.output.size(), c.size) << c.seed;
+      EXPECT_EQ(test::BitwiseCrc32(r.output), c.crc) << c.seed;
+    }
+  }
 }
 
 }  // namespace
