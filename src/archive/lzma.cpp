@@ -290,6 +290,10 @@ void TLzmaCore::Allocate(uint32_t dict_size, uint32_t max_lc_lp, int64_t memory_
       memory_limit) {
     history = dict_size_;
   }
+  // Only reachable with a memory limit beyond what a 32-bit process can address.
+  if (RoundWindow(history) + kWindowSlack > std::numeric_limits<size_t>::max() / 2) {
+    Fail("the dictionary is too large");
+  }
   const size_t size = static_cast<size_t>(RoundWindow(history));
   if (size != window_size_) {
     window_.reset();
