@@ -319,7 +319,11 @@ class Decoder {
     block_limit_ = (level - '0') * kLevelUnit;
     const int64_t bytes = int64_t{block_limit_} * 4;
     if (bytes > job_.memory_limit) Corrupt("block size exceeds the memory limit");
-    if (tt_.size() < block_limit_) tt_.resize(block_limit_);
+    // Not cleared: a block writes every entry it reads.
+    if (tt_size_ < block_limit_) {
+      tt_.reset(new uint32_t[block_limit_]);
+      tt_size_ = block_limit_;
+    }
     return true;
   }
 
@@ -396,7 +400,7 @@ class Decoder {
 
     // Symbols: runs of the front byte (RUNA/RUNB digits of a bijective base-2
     // count) and move-to-front positions, collected in tt_'s low bytes.
-    uint32_t* const tt = tt_.data();
+    uint32_t* const tt = tt_.get();
     const uint32_t limit = block_limit_;
     uint32_t counts[256] = {};
     uint32_t n = 0;
@@ -507,7 +511,8 @@ class Decoder {
   TAbDecodeJob& job_;
   BitReader in_;
   std::vector<uint8_t> out_;
-  std::vector<uint32_t> tt_;
+  std::unique_ptr<uint32_t[]> tt_;
+  uint32_t tt_size_ = 0;
   uint32_t block_limit_ = 0;
   int64_t written_ = 0;
   uint8_t selector_[kMaxSelectors];
