@@ -52,6 +52,7 @@ TAbWinZipAesStream::TAbWinZipAesStream(TStream& archive, const TAbWinZipAesInfo&
 
 bool TAbWinZipAesStream::IsValid(const std::string& password) {
   ready_ = false;
+  stored_at_ = -1;
   const int32_t salt_size = info_.SaltSize();
   const int32_t key_size = info_.KeySize();
   uint8_t header[kMaxSaltSize + kWinZipAesVerifierSize];
@@ -66,6 +67,8 @@ bool TAbWinZipAesStream::IsValid(const std::string& password) {
       derived[2 * key_size + 1] != header[salt_size + 1]) {
     return false;
   }
+  stored_at_ = 0;
+  cipher_at_ = 0;
   cipher_.SetKey(derived, static_cast<size_t>(key_size));
   hmac_.SetKey(derived + key_size, static_cast<size_t>(key_size));
   position_ = 0;
@@ -76,9 +79,13 @@ bool TAbWinZipAesStream::IsValid(const std::string& password) {
 }
 
 int64_t TAbWinZipAesStream::ReadStored(int64_t offset, uint8_t* buffer, int64_t count) {
-  archive_.Seek(data_position_ + offset, soBeginning);
+  // Read in order, as decoders do, the archive is never moved: a member that
+  // continues on the next disk of a spanned set is read across the boundary.
+  if (offset != stored_at_) archive_.Seek(data_position_ + offset, soBeginning);
+  stored_at_ = -1;
   const int64_t got = archive_.Read(buffer, count);
   if (got <= 0) Fail("unexpected end of data");
+  stored_at_ = offset + got;
   return got;
 }
 
@@ -95,9 +102,8 @@ void TAbWinZipAesStream::AuthenticateTo(int64_t end) {
 
 void TAbWinZipAesStream::CheckCode() {
   uint8_t stored[kWinZipAesCodeSize];
-  archive_.Seek(data_position_ + data_size_, soBeginning);
-  if (archive_.Read(stored, kWinZipAesCodeSize) != kWinZipAesCodeSize) {
-    Fail("unexpected end of data");
+  for (int64_t have = 0; have < kWinZipAesCodeSize;) {
+    have += ReadStored(data_size_ + have, stored + have, kWinZipAesCodeSize - have);
   }
   uint8_t mac[Sha1::kDigestSize];
   hmac_.Final(mac);
@@ -114,7 +120,9 @@ void TAbWinZipAesStream::Finish() {
     AuthenticateTo(data_size_);
     CheckCode();
   }
-  archive_.Seek(data_position_ + data_size_ + kWinZipAesCodeSize, soBeginning);
+  if (stored_at_ != data_size_ + kWinZipAesCodeSize) {
+    archive_.Seek(data_position_ + data_size_ + kWinZipAesCodeSize, soBeginning);
+  }
 }
 
 int64_t TAbWinZipAesStream::Read(void* buffer, int64_t count) {
@@ -129,8 +137,9 @@ int64_t TAbWinZipAesStream::Read(void* buffer, int64_t count) {
     hmac_.Update(out + known, static_cast<size_t>(got - known));
     authenticated_ = position_ + got;
   }
-  cipher_.Seek(static_cast<uint64_t>(position_));
+  if (cipher_at_ != position_) cipher_.Seek(static_cast<uint64_t>(position_));
   cipher_.Apply(out, static_cast<size_t>(got));
+  cipher_at_ = position_ + got;
   position_ += got;
   if (authenticated_ == data_size_ && !verified_) CheckCode();
   return got;

@@ -99,6 +99,8 @@ class TAbWinZipAesStream : public TStream {
   HmacSha1 hmac_;
   int64_t position_ = 0;       // in the data
   int64_t authenticated_ = 0;  // data bytes fed to the code so far
+  int64_t cipher_at_ = 0;      // keystream position of the cipher
+  int64_t stored_at_ = -1;     // where the archive stands, relative to the data; -1 unknown
   std::vector<uint8_t> scratch_;
 };
 
