@@ -85,6 +85,31 @@ std::vector<std::pair<std::string, std::string>> Inputs() {
           {"skewed", skewed}};
 }
 
+// Samples made once by the bzip2 tool and kept in the source tree, so this
+// runs in every build, the Windows ones under Wine included.
+TEST(Bzip2, KeptSamplesInEveryBuild) {
+  const std::string sep(1, test::Separator());
+  const std::string folder =
+      test::SourceDir() + sep + "tests" + sep + "archive" + sep + "samples" + sep + "bzip2" + sep;
+  std::string all_packed, all_plain;
+  for (const char* name : {"text", "runs"}) {
+    const auto plain = test::ReadFile(folder + name);
+    const auto packed = test::ReadFile(folder + name + ".bz2");
+    if (!plain || !packed) VX_SKIP_OR_FAIL("missing sample " + folder + name);
+    const Result r =
+        Decode(*packed, static_cast<int64_t>(packed->size()), static_cast<int64_t>(plain->size()));
+    ASSERT_FALSE(r.failed) << name << ": " << r.message;
+    EXPECT_TRUE(r.output == *plain) << name;
+    EXPECT_TRUE(Decode(*packed, -1, static_cast<int64_t>(plain->size()) - 1).failed) << name;
+    EXPECT_TRUE(Decode(packed->substr(0, packed->size() - 3)).failed) << name;
+    all_packed += *packed;
+    all_plain += *plain;
+  }
+  const Result r = Decode(all_packed);
+  ASSERT_FALSE(r.failed) << r.message;
+  EXPECT_TRUE(r.output == all_plain);
+}
+
 TEST(Bzip2, ToolStreamsAtLevels1And9) {
   REQUIRE_TOOL("bzip2");
   test::ScratchDir dir;
