@@ -62,10 +62,10 @@ size_t Ours(const Piece& p, uint8_t* out) {
 
 size_t Libbz2(const Piece& p, uint8_t* out) {
   unsigned int size = static_cast<unsigned int>(p.size);
-  const int rc = BZ2_bzBuffToBuffDecompress(reinterpret_cast<char*>(out), &size,
-                                            const_cast<char*>(reinterpret_cast<const char*>(
-                                                p.packed.data())),
-                                            static_cast<unsigned int>(p.packed.size()), 0, 0);
+  const int rc =
+      BZ2_bzBuffToBuffDecompress(reinterpret_cast<char*>(out), &size,
+                                 const_cast<char*>(reinterpret_cast<const char*>(p.packed.data())),
+                                 static_cast<unsigned int>(p.packed.size()), 0, 0);
   return rc == BZ_OK ? size : 0;
 }
 
@@ -91,8 +91,8 @@ int main(int argc, char** argv) {
   }
   std::error_code ec;
   const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-  const fs::path dir = (ec ? fs::current_path() : exe.parent_path().parent_path()) /
-                       "bench-data" / "bzip2-corpus";
+  const fs::path dir =
+      (ec ? fs::current_path() : exe.parent_path().parent_path()) / "bench-data" / "bzip2-corpus";
   if (!fs::exists(dir / "done")) {
     std::printf("making %s\n", dir.c_str());
     std::fflush(stdout);
