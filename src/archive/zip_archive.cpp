@@ -524,6 +524,9 @@ int64_t TAbZipArchive::LocalHeaderPosition(const TAbZipItem& item) const {
 bool TAbZipArchive::AcceptsVersionNeeded(TAbZipItem& item) {
   const auto version = static_cast<uint8_t>(item.VersionNeededToExtract());
   if (version <= kHighestVersionNeeded) return true;
+  if (version <= kNewerMethodsVersionNeeded && IsNewerZipMethod(item.CompressionMethod())) {
+    return true;
+  }
   if (version != kZip64VersionNeeded) return false;
   if (zip64_ || item.HasZip64Field()) return true;
   // A writer that could not know the sizes in advance may have marked only

@@ -29,6 +29,11 @@ constexpr int64_t kDirectoryFooterSize = 22;
 // Highest "version needed to extract" this engine serves: 2.1, the version
 // that introduced deflate64, which it decodes.
 constexpr uint8_t kHighestVersionNeeded = 21;
+// What today's writers put in front of bzip2 (4.6), AES (5.1), LZMA and
+// zstd (6.3) members: accepted for the methods we decode.
+constexpr uint8_t kNewerMethodsVersionNeeded = 63;
+// Methods 12, 14, 20, 93, 95 and 99 (decoded in zip_methods.cpp).
+bool IsNewerZipMethod(uint16_t method);
 
 // The fields common to local and central headers, with the rules derived
 // from the flag and the method.
@@ -198,6 +203,11 @@ class TAbZipArchive : public TAbArchive {
   uint32_t InflateItem(TAbZipItem& item, TStream& output, uint32_t check_value, bool deflate64,
                        bool test_only, uint64_t& produced);
   uint32_t LegacyDecode(TAbZipItem& item, uint8_t method, TStream& output, uint32_t check_value);
+  // bzip2, LZMA, zstd, xz, and WinZip AES over any of the methods. AE-2
+  // members carry no CRC-32 (their authentication code checks them):
+  // `crc_applies` is then cleared and the stored CRC returned.
+  uint32_t NewerMethodItem(TAbZipItem& item, const TAbZipLocalFileHeader& local, TStream& output,
+                           uint32_t check_value, bool& crc_applies);
   // How the stored and deflate decoders ask for passwords: once first when
   // none is set, and an empty answer or a missing handler stops the member.
   TAbPasswordRequests ArchivePasswordRequests();

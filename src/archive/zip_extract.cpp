@@ -153,6 +153,7 @@ void TAbZipArchive::UnzipToStream(TAbZipItem& item, TStream* stream, UnzipTarget
   TDeclaredSizeStream output(*stream, declared);
   uint32_t crc;
   uint64_t produced;
+  bool crc_applies = true;
   switch (local.CompressionMethod()) {
     case 0:
       crc = StoreItem(item, output, check_value);
@@ -164,14 +165,18 @@ void TAbZipArchive::UnzipToStream(TAbZipItem& item, TStream* stream, UnzipTarget
                         target == kTestOnly, produced);
       break;
     default:
-      crc = LegacyDecode(item, local.CompressionMethod(), output, check_value);
+      if (IsNewerZipMethod(local.CompressionMethod())) {
+        crc = NewerMethodItem(item, local, output, check_value, crc_applies);
+      } else {
+        crc = LegacyDecode(item, local.CompressionMethod(), output, check_value);
+      }
       produced = output.Written();
       break;
   }
   if (produced > declared) throw EAbZipSizeMismatch::TooLong(declared);
   if (produced < declared) throw EAbZipSizeMismatch::TooShort(produced, declared);
 
-  if (crc != check_value && crc != item.CRC32()) {
+  if (crc_applies && crc != check_value && crc != item.CRC32()) {
     if (!HasItemFailureHandler()) throw EAbZipBadCRC();
     ReportItemFailure(item, ecArchive, EAbZipBadCRC::kCode, MessageTextOf(EAbZipBadCRC::kCode));
   }

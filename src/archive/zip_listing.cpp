@@ -26,6 +26,19 @@ std::string MethodName(uint16_t method) {
       return "deflate64";
     case 10:
       return "dclimploded";
+    case 12:
+      return "bzip2";
+    case 14:
+      return "lzma";
+    case 20:
+    case 93:
+      return "zstd";
+    case 95:
+      return "xz";
+    case 98:
+      return "ppmd";
+    case 99:
+      return "aes";
     default:
       return "method" + std::to_string(method);
   }

@@ -66,7 +66,9 @@ std::vector<uint8_t> BuildZip(const std::vector<TestMember>& members, const ZipL
         member.declared_size.value_or(static_cast<uint32_t>(member.data.size()));
     const uint32_t crc = CrcOf(member.data);
     const uint32_t stored_crc = member.stored_crc.value_or(crc);
-    std::string payload = member.method == 0 ? member.data : StoredBlocksDeflate(member.data);
+    std::string payload = member.compressed ? *member.compressed
+                          : member.method == 0 ? member.data
+                                               : StoredBlocksDeflate(member.data);
     uint16_t flags = member.extra_flags;
     const bool descriptor = (flags & 0x0008) != 0;
     if (!member.password.empty()) {

@@ -31,6 +31,8 @@ struct TestMember {
   std::optional<uint32_t> central_offset{};
   // An uncompressed size both headers declare instead of the real one.
   std::optional<uint32_t> declared_size{};
+  // The member's data as some other tool compressed it with `method`.
+  std::optional<std::string> compressed{};
 };
 
 struct ZipLayout {
