@@ -314,3 +314,25 @@ TEST_F(SilentE2E, DiagWritesTheReportWithTheToolsLines) {
 
 }  // namespace
 }  // namespace vx::e2e
+
+namespace vx::e2e {
+namespace {
+
+// The sample product packed in today's methods installs as the deflated one does.
+TEST_F(SilentE2E, PackagesInNewerMethodsInstallTheProduct) {
+  for (const char* package : {"vestrix-zstd.zip", "vestrix-lzma.zip"}) {
+    SCOPED_TRACE(package);
+    const std::string archive = test::HostToPlatformPath(VX_PACKAGES_DIR) + "\\" + package;
+    if (!fs::exists(archive)) VX_SKIP_OR_FAIL(std::string(package) + " was not built (zstd, 7zz)");
+    fs::copy_file(archive, File("vestrix.zip"), fs::copy_options::overwrite_existing);
+    std::error_code error;
+    fs::remove_all(InstDir(), error);
+    EXPECT_EQ(RunHidden("/SILENT"), 0);
+    for (const auto& [name, source] : SampleProductTree()) {
+      EXPECT_EQ(ReadWholeFile(fs::path(InstDir()) / name), ReadWholeFile(source)) << name;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace vx::e2e
