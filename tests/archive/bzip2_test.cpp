@@ -10,7 +10,7 @@
 
 #include "archive/crc32.h"
 #include "archive/inflate_test_support.h"
-#include "archive/raw_member_test_support.h"
+#include "archive/member_record_test_support.h"
 #include "archive/zip_test_support.h"
 #include "support/test_support.h"
 
@@ -205,7 +205,7 @@ TEST(Bzip2, ZipMembersOfRealWriters) {
   for (const std::string& path : {seven, python}) {
     const std::string archive = test::ReadFile(path).value_or("");
     int decoded = 0;
-    for (const auto& m : test::ReadRawMembers(archive)) {
+    for (const auto& m : test::ReadMemberRecords(archive)) {
       if (m.method != 12) continue;
       const Result r = Decode(archive, m.compressed_size, m.size, m.data_offset);
       ASSERT_FALSE(r.failed) << path << " " << m.name << ": " << r.message;

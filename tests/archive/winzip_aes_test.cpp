@@ -13,7 +13,7 @@
 #include "archive/errors.h"
 #include "archive/inflate.h"
 #include "archive/inflate_test_support.h"
-#include "archive/raw_member_test_support.h"
+#include "archive/member_record_test_support.h"
 #include "archive/sha1.h"
 #include "archive/zip_test_support.h"
 #include "support/test_support.h"
@@ -155,7 +155,7 @@ struct Member {
 };
 
 // Decrypts (and inflates) one member of `archive` through the stream.
-Member ReadMember(const std::string& archive, const test::RawMember& raw,
+Member ReadMember(const std::string& archive, const test::MemberRecord& raw,
                   const std::string& password) {
   Member m;
   EXPECT_TRUE(ReadWinZipAesInfo(raw.local_extra, m.info)) << raw.name;
@@ -215,7 +215,7 @@ TEST(WinZipAes, SevenZipMembersEveryStrength) {
                            test::ShellQuote(password) + " " + zip + " text noise tiny empty");
       ASSERT_EQ(made.exit_code, 0) << made.err;
       const std::string archive = test::ReadFile(dir.File(zip)).value_or("");
-      for (const auto& raw : test::ReadRawMembers(archive)) {
+      for (const auto& raw : test::ReadMemberRecords(archive)) {
         if (raw.method != kWinZipAesMethod) continue;
         ++members;
         const Member m = ReadMember(archive, raw, password);

@@ -9,7 +9,7 @@
 
 namespace vx::test {
 
-struct RawMember {
+struct MemberRecord {
   std::string name;
   uint16_t method = 0;  // as the local header has it
   uint16_t flags = 0;
@@ -20,16 +20,16 @@ struct RawMember {
   std::string local_extra;
 };
 
-inline std::vector<RawMember> ReadRawMembers(const std::string& b) {
+inline std::vector<MemberRecord> ReadMemberRecords(const std::string& b) {
   auto u16 = [&](size_t p) { return uint32_t{uint8_t(b[p])} | uint32_t{uint8_t(b[p + 1])} << 8; };
   auto u32 = [&](size_t p) { return u16(p) | u16(p + 2) << 16; };
-  std::vector<RawMember> members;
+  std::vector<MemberRecord> members;
   if (b.size() < 22) return members;
   size_t eocd = b.size() - 22;
   while (eocd > 0 && u32(eocd) != 0x06054B50) --eocd;
   size_t p = u32(eocd + 16);
   for (uint32_t i = 0; i < u16(eocd + 10) && p + 46 <= b.size() && u32(p) == 0x02014B50; ++i) {
-    RawMember m;
+    MemberRecord m;
     m.crc = u32(p + 16);
     m.compressed_size = u32(p + 20);
     m.size = u32(p + 24);
