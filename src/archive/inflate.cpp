@@ -451,6 +451,7 @@ inline uint64_t Bzhi(uint64_t v, uint32_t index) {
 // refills the fast loop takes at most these (deflate64's code 285 is taken
 // apart, see kLongLength; its other codes have deflate's extra bits):
 constexpr uint32_t kMaxLengthExtra = 5;
+constexpr uint32_t kMaxDeflateDistanceExtra = 13;
 constexpr uint32_t kMaxDistanceExtra = 14;  // deflate64's codes 30 and 31
 // A length from the main table, and one from a subtable after its root bits.
 constexpr uint32_t kMaxMainLengthBits = kLitLenRootBits + kMaxLengthExtra;
@@ -484,11 +485,12 @@ constexpr uint32_t kNarrowRefill = BitWord<uint32_t>::kRefillGuarantee;
 static_assert(4 * kLitLenRootBits <= kWideRefill);
 // a literal from a subtable and the next lookup;
 static_assert(kMaxCodeBits + kLitLenRootBits <= kWideRefill);
-// a deflate length and distance (code 285's codeword, then its extra bits,
-// is no more than a length of either level) and the distance lookup;
-static_assert(kMaxCodeBits + kMaxLengthExtra + kMaxCodeBits + 13 <= kWideRefill);
+// in deflate a whole length and distance;
+static_assert(kMaxCodeBits + kMaxLengthExtra + kMaxCodeBits + kMaxDeflateDistanceExtra <=
+              kWideRefill);
+// in deflate64 a length (code 285 the longest) and the distance lookup,
+// then after a refill the distance and the next lookup.
 static_assert(kMaxCodeBits + kLongLengthExtraBits + kDistRootBits <= kWideRefill);
-// a deflate64 distance and the next lookup.
 static_assert(kMaxCodeBits + kMaxDistanceExtra + kLitLenRootBits <= kWideRefill);
 // 32-bit: two main-table literals (the second looked up after the first);
 static_assert(2 * kLitLenRootBits <= kNarrowRefill);
@@ -676,6 +678,10 @@ class Inflater {
   // the true next input bits (a word load may run ahead of the count, never
   // past the data). So a peek past the end of the data sees zeros, and
   // taking them is the error.
+  //
+  // This path keeps 64 bits whatever the fast loop's word: it runs in block
+  // headers and near the end of the input buffer, too rarely for the width
+  // to show. A 32-bit fast loop takes over once the count fits its word.
 
   // Clears the bits above the count: needed before input is taken other
   // than through the bit buffer (stored blocks), harmless elsewhere.
