@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ostream>
 #include <stdexcept>
 
 #include "archive/crc32.h"
@@ -15,6 +16,12 @@
 #include "archive/inflate_test_support.h"
 
 namespace vx {
+
+// How test names show the width.
+void PrintTo(InflateWord word, std::ostream* os) {
+  *os << static_cast<int>(word) << "-bit word";
+}
+
 namespace {
 
 using test::BitWriter;
