@@ -1,9 +1,14 @@
 // The inflater: DEFLATE and deflate64 decoding.
 //
 // Why it is fast:
-//  - The bit buffer is 64 bits wide and the fast loop refills it without a
-//    branch, eight bytes at a time, so one refill pays for a literal run of
-//    three symbols or a whole length/distance pair.
+//  - The fast loop keeps its bit buffer in one register-sized word and
+//    refills it without a branch, a word at a time. In a 64-bit word a
+//    refill leaves at least 56 bits: a run of three literals or a whole
+//    length/distance pair. The 32-bit build (i686, seven registers, where a
+//    64-bit buffer takes two and pushes the loop's pointers onto the stack)
+//    keeps a 32-bit word, which a refill leaves with at least 24 bits: two
+//    literals, a length and the lookup of its distance, or a distance. Both
+//    budgets are spelled out at BitWord and checked there and in the loop.
 //  - Decode tables are built once per block. Each entry already holds what
 //    the symbol means (the literal byte, or the length or distance base, its
 //    extra-bit count and the total bits to consume), so a symbol costs one
@@ -18,8 +23,9 @@
 //  - Matches are copied in 8-byte words, overrunning into the slack;
 //    short-period repeats are widened first.
 //  - There are variants of the fast loop for deflate and deflate64, for
-//    processors with and without BMI2, and for the start of a member, where
-//    a distance may still reach before the first byte, and the rest.
+//    processors with and without BMI2, for the start of a member, where a
+//    distance may still reach before the first byte, and the rest, and for
+//    both word widths (the build chooses one; InflateWithWord runs either).
 //  - The check value is computed over each 32 KiB piece as it leaves the
 //    window (crc32.h, with a carry-less multiply path).
 //
@@ -31,6 +37,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cstddef>
 #include <cstring>
 #include <memory>
@@ -57,6 +64,25 @@
 #else
 #define VX_INFLATE_BMI2 0
 #endif
+// Every processor with BMI2 has SSE2, which the i686 build may not assume
+// elsewhere: its BMI2 loop copies matches through SSE2 registers, leaving
+// the seven general registers to the decoder.
+#if defined(__i386__)
+#define VX_INFLATE_BMI2_TARGET "bmi2,sse2"
+#else
+#define VX_INFLATE_BMI2_TARGET "bmi2"
+#endif
+// The bit buffer width Inflate uses (the VX_INFLATE_WORD build option sets
+// it): by default the processor's word.
+#ifndef VX_INFLATE_WORD_BITS
+#if UINTPTR_MAX > 0xFFFFFFFFu
+#define VX_INFLATE_WORD_BITS 64
+#else
+#define VX_INFLATE_WORD_BITS 32
+#endif
+#endif
+static_assert(VX_INFLATE_WORD_BITS == 32 || VX_INFLATE_WORD_BITS == 64,
+              "VX_INFLATE_WORD_BITS must be 32 or 64");
 
 namespace vx {
 
@@ -78,8 +104,8 @@ constexpr size_t kOutputBufferSize = 262144;
 constexpr uint32_t kDeflate64MaxMatch = 65538;
 // Word copies may write up to this many bytes past the end of a match.
 constexpr size_t kCopySlack = 48;
-// The fast loop reads at most three 8-byte refills per iteration, each
-// advancing at most 7 bytes: 7 + 7 + 7 + 8 < 32.
+// The fast loop runs only while this many input bytes are left: enough for
+// every refill of one iteration (BitWord::kInputPerIteration).
 constexpr size_t kFastInputMargin = 32;
 
 // --- Messages ---------------------------------------------------------------
@@ -136,6 +162,10 @@ constexpr uint32_t kExceptional = 0x2000;
 constexpr uint32_t kSubtable = 0x4000;
 constexpr uint32_t kEndOfBlock = 0x8000;
 constexpr uint32_t kUnused = kExceptional;
+// Deflate64's length code 285: with its 16 extra bits it may take more bits
+// than a 32-bit refill guarantees, so the fast loops take it apart.
+constexpr uint32_t kLongLength = kExceptional | 0x1000;
+constexpr uint32_t kLongLengthExtraBits = 16;
 
 constexpr int kLitLenRootBits = 11;
 constexpr int kDistRootBits = 8;
@@ -182,7 +212,7 @@ constexpr SymbolMeanings MakeMeanings(bool deflate64) {
   for (uint32_t s = 257; s <= 285; ++s) {
     m.litlen[s] = uint32_t{kLengthBase[s - 257]} << 16 | kLengthExtra[s - 257];
   }
-  if (deflate64) m.litlen[285] = uint32_t{3} << 16 | 16;
+  if (deflate64) m.litlen[285] = kLongLength | uint32_t{3} << 16 | kLongLengthExtraBits;
   m.litlen[286] = m.litlen[287] = kUnused;
   for (uint32_t s = 0; s < 32; ++s) {
     m.dist[s] = (s < 30 || deflate64) ? (uint32_t{kDistBase[s]} << 16 | kDistExtra[s]) : kUnused;
@@ -371,6 +401,112 @@ constexpr uint64_t LowBits(uint32_t n) {
   return (uint64_t{1} << n) - 1;
 }  // n < 64
 
+inline uint32_t Load32(const uint8_t* p) {
+  uint32_t v;
+  std::memcpy(&v, p, 4);
+  return v;
+}
+template <typename Word>
+inline Word LoadWord(const uint8_t* p) {
+  if constexpr (sizeof(Word) == 8) {
+    return Load64(p);
+  } else {
+    return Load32(p);
+  }
+}
+template <typename Word>
+constexpr Word LowBitsOf(uint32_t n) {
+  return static_cast<Word>((Word{1} << n) - 1);
+}  // n < the word's bits
+
+// BZHI (BMI2): the bits of `v` below `index`, in one instruction; the
+// processor reads the index from its low byte. Compilers do not find it
+// themselves where the index is the low byte of a decode table entry.
+#if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
+#define VX_INFLATE_BZHI32 1
+inline uint32_t Bzhi(uint32_t v, uint32_t index) {
+  uint32_t r;
+  __asm__("bzhil %2, %1, %0" : "=r"(r) : "r"(v), "r"(index));
+  return r;
+}
+#else
+#define VX_INFLATE_BZHI32 0
+#endif
+#if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
+#define VX_INFLATE_BZHI64 1
+inline uint64_t Bzhi(uint64_t v, uint32_t index) {
+  uint64_t r;
+  __asm__("bzhiq %2, %1, %0" : "=r"(r) : "r"(v), "r"(uint64_t{index}));
+  return r;
+}
+#else
+#define VX_INFLATE_BZHI64 0
+#endif
+
+// --- The fast loop's bit budget ---------------------------------------------
+//
+// A refill ORs one word of input over the bits above the count and advances
+// by the whole bytes that fitted, so it leaves between kRefillGuarantee and
+// kBits - 1 bits: at least 56 in a 64-bit word, 24 in a 32-bit one. Between
+// refills the fast loop takes at most these (deflate64's code 285 is taken
+// apart, see kLongLength; its other codes have deflate's extra bits):
+constexpr uint32_t kMaxLengthExtra = 5;
+constexpr uint32_t kMaxDeflateDistanceExtra = 13;
+constexpr uint32_t kMaxDistanceExtra = 14;  // deflate64's codes 30 and 31
+// A length from the main table, and one from a subtable after its root bits.
+constexpr uint32_t kMaxMainLengthBits = kLitLenRootBits + kMaxLengthExtra;
+constexpr uint32_t kMaxSubLengthBits = kMaxCodeBits - kLitLenRootBits + kMaxLengthExtra;
+// The same for distances.
+constexpr uint32_t kMaxMainDistanceBits = kDistRootBits + kMaxDistanceExtra;
+constexpr uint32_t kMaxSubDistanceBits = kMaxCodeBits - kDistRootBits + kMaxDistanceExtra;
+
+template <typename Word>
+struct BitWord {
+  static constexpr bool kWide = sizeof(Word) == 8;
+  static constexpr uint32_t kBits = 8 * sizeof(Word);
+  static constexpr uint32_t kRefillGuarantee = kBits - 8;
+  // Bytes a refill advances at most; it reads sizeof(Word).
+  static constexpr uint32_t kRefillAdvance = sizeof(Word) - 1;
+  // Refills in one iteration at most. 64-bit: after literals, and twice in
+  // a deflate64 match. 32-bit: after literals, for a length from a
+  // subtable, inside code 285, after the distance lookup, for a distance
+  // from a subtable, and after the distance.
+  static constexpr uint32_t kRefillsPerIteration = kWide ? 3 : 6;
+  static constexpr size_t kInputPerIteration = kRefillsPerIteration * kRefillAdvance + sizeof(Word);
+  static_assert(kInputPerIteration <= kFastInputMargin);
+  // Whether BZHI works on the word here.
+  static constexpr bool kHasBzhi = kWide ? VX_INFLATE_BZHI64 : VX_INFLATE_BZHI32;
+};
+
+// The steps the fast loop takes between refills, word by word.
+constexpr uint32_t kWideRefill = BitWord<uint64_t>::kRefillGuarantee;
+constexpr uint32_t kNarrowRefill = BitWord<uint32_t>::kRefillGuarantee;
+// 64-bit: three main-table literals and the next lookup;
+static_assert(4 * kLitLenRootBits <= kWideRefill);
+// a literal from a subtable and the next lookup;
+static_assert(kMaxCodeBits + kLitLenRootBits <= kWideRefill);
+// in deflate a whole length and distance;
+static_assert(kMaxCodeBits + kMaxLengthExtra + kMaxCodeBits + kMaxDeflateDistanceExtra <=
+              kWideRefill);
+// in deflate64 a length (code 285 the longest) and the distance lookup,
+// then after a refill the distance and the next lookup.
+static_assert(kMaxCodeBits + kLongLengthExtraBits + kDistRootBits <= kWideRefill);
+static_assert(kMaxCodeBits + kMaxDistanceExtra + kLitLenRootBits <= kWideRefill);
+// 32-bit: two main-table literals (the second looked up after the first);
+static_assert(2 * kLitLenRootBits <= kNarrowRefill);
+// a main-table length and its distance lookup;
+static_assert(kMaxMainLengthBits + kDistRootBits <= kNarrowRefill);
+// a subtable's root bits and the subtable lookup, then after a refill its
+// length and the distance lookup;
+static_assert(kMaxCodeBits <= kNarrowRefill);
+static_assert(kMaxSubLengthBits + kDistRootBits <= kNarrowRefill);
+// code 285's codeword, then after a refill its extra bits and the distance
+// lookup;
+static_assert(kLongLengthExtraBits + kDistRootBits <= kNarrowRefill);
+// a distance from the main table, or from a subtable after a refill that
+// follows its root bits.
+static_assert(kMaxMainDistanceBits <= kNarrowRefill && kMaxSubDistanceBits <= kNarrowRefill);
+
 // Copies a match of `length` bytes from `distance` bytes back. May write up
 // to kCopySlack bytes past out + length; the caller guarantees the room and
 // that distance does not reach before the window.
@@ -456,7 +592,7 @@ class LentWorkspace {
 class Inflater {
  public:
   Inflater(TStream& source, TStream& dest, const TAbDeflateHelper& options, int64_t stream_size,
-           bool progress, Workspace& workspace)
+           bool progress, InflateWord word, Workspace& workspace)
       : source_(source),
         dest_(dest),
         deflate64_((options.options & TAbDeflateHelper::kOptionDeflate64) != 0),
@@ -467,6 +603,7 @@ class Inflater {
         on_progress_(progress ? &options.OnProgress : nullptr),
         write_point_(deflate64_ ? kDeflate64WritePoint : kDeflateWritePoint),
         bmi2_(HasBmi2()),
+        word32_(word == InflateWord::k32),
         checksum_(adler_ ? 1 : 0) {
     input_ = workspace.input.get();
     in_ = in_end_ = input_;
@@ -541,6 +678,10 @@ class Inflater {
   // the true next input bits (a word load may run ahead of the count, never
   // past the data). So a peek past the end of the data sees zeros, and
   // taking them is the error.
+  //
+  // This path keeps 64 bits whatever the fast loop's word: it runs in block
+  // headers and near the end of the input buffer, too rarely for the width
+  // to show. A 32-bit fast loop takes over once the count fits its word.
 
   // Clears the bits above the count: needed before input is taken other
   // than through the bit buffer (stored blocks), harmless elsewhere.
@@ -807,13 +948,8 @@ class Inflater {
   template <bool kDeflate64>
   void HuffmanBlock(const DecodeTables& tables) {
     for (;;) {
-      // Once the window holds the largest distance, no distance can reach
-      // before it, and the fast loop can skip that test.
-      const bool check = out_ - window_start_ < (kDeflate64 ? 65536 : 32768);
-      const bool end_of_block = bmi2_ ? (check ? FastLoopBmi2<kDeflate64, true>(tables)
-                                               : FastLoopBmi2<kDeflate64, false>(tables))
-                                      : (check ? FastLoopGeneric<kDeflate64, true>(tables)
-                                               : FastLoopGeneric<kDeflate64, false>(tables));
+      const bool end_of_block = word32_ ? FastLoopFor<uint32_t, kDeflate64>(tables)
+                                        : FastLoopFor<uint64_t, kDeflate64>(tables);
       if (end_of_block) return;
       if (out_ >= out_limit_) {
         HandleOutputLimit();
@@ -824,16 +960,27 @@ class Inflater {
     }
   }
 
+  template <typename Word, bool kDeflate64>
+  VX_ALWAYS_INLINE bool FastLoopFor(const DecodeTables& tables) {
+    // Once the window holds the largest distance, no distance can reach
+    // before it, and the fast loop can skip that test.
+    const bool check = out_ - window_start_ < (kDeflate64 ? 65536 : 32768);
+    return bmi2_ ? (check ? FastLoopBmi2<Word, kDeflate64, true>(tables)
+                          : FastLoopBmi2<Word, kDeflate64, false>(tables))
+                 : (check ? FastLoopGeneric<Word, kDeflate64, true>(tables)
+                          : FastLoopGeneric<Word, kDeflate64, false>(tables));
+  }
+
   // One symbol, every bit checked. Returns true at the end of the block.
   bool CarefulSymbol(const DecodeTables& tables) {
     EnterCareful();
-    EnsureBits(kMaxCodeBits + 16);
+    EnsureBits(kMaxCodeBits + kLongLengthExtraBits);
     uint32_t entry = LookupCareful(tables.litlen, kLitLenRootBits);
     if (entry & kLiteral) {
       *out_++ = static_cast<uint8_t>(TakeCareful(entry));
       return false;
     }
-    if (entry & kExceptional) {
+    if ((entry & kExceptional) && (entry & kLongLength) != kLongLength) {
       if (entry & kEndOfBlock) {
         TakeCareful(entry);
         return true;
@@ -858,47 +1005,54 @@ class Inflater {
   // Decodes while the input has kFastInputMargin bytes left and the output
   // is below its limit. Returns true at the end of the block.
   //
-  // Bit budget: a refill leaves at least 56 valid bits. A literal/length
-  // codeword is at most 15 bits, a length with its extra bits at most 20
-  // (31 in deflate64), a distance at most 28 (29). A main-table lookup
-  // needs 11 bits (8 for distances). So three literals fit in one refill,
-  // and so does a whole deflate length/distance pair; deflate64 refills
-  // between length and distance. Lookups come before a refill where the
-  // bits left allow, taking the refill off the critical path: after three
-  // literals (11 bits left), after a deflate64 length (25 left) and after
-  // a deflate64 distance (27 left).
-  //
-  // Input budget: an iteration refills at most three times (after literals,
-  // and twice in a deflate64 match), each advancing at most 7 bytes and
-  // reading 8: 29 bytes, within kFastInputMargin.
+  // Bit budget (the sums are checked at BitWord): lookups come before a
+  // refill where the bits left allow, taking the refill off the critical
+  // path.
+  //  - 64-bit word, at least 56 bits after a refill: three literals, then
+  //    the next lookup (11 bits left); a whole deflate length/distance pair;
+  //    in deflate64 a length and the lookup of its distance, a refill, and a
+  //    distance and the next lookup.
+  //  - 32-bit word, at least 24 bits after a refill: two main-table
+  //    literals, a refill, the next lookup; or a main-table length and the
+  //    lookup of its distance, a refill, the distance, a refill, the next
+  //    lookup. Codes from subtables refill after their root bits.
+  //  - Deflate64's code 285 (up to 31 bits with its 16 extra bits) is taken
+  //    apart in both: its codeword, a refill in the 32-bit word, then the
+  //    extra bits as a length entry of their own.
+  // Debug builds check each lookup and each consume against the count.
   //
   // Each iteration ends by looking up the next symbol before the match
   // copy, so the table lookup overlaps the copy.
-  template <bool kDeflate64, bool kCheckDistance>
+  template <typename Word, bool kDeflate64, bool kCheckDistance>
   bool FastLoopGeneric(const DecodeTables& tables) {
-    return FastLoop<kDeflate64, kCheckDistance>(tables);
+    return FastLoop<Word, kDeflate64, kCheckDistance>(tables);
   }
 #if VX_INFLATE_BMI2
   // The same loop compiled for processors with BMI2, whose shifts by a
   // register amount and bit-field extraction shorten each symbol's path.
-  template <bool kDeflate64, bool kCheckDistance>
-  __attribute__((target("bmi2"))) bool FastLoopBmi2(const DecodeTables& tables) {
-    return FastLoop<kDeflate64, kCheckDistance, true>(tables);
+  template <typename Word, bool kDeflate64, bool kCheckDistance>
+  __attribute__((target(VX_INFLATE_BMI2_TARGET))) bool FastLoopBmi2(const DecodeTables& tables) {
+    return FastLoop<Word, kDeflate64, kCheckDistance, true>(tables);
   }
 #else
-  template <bool kDeflate64, bool kCheckDistance>
+  template <typename Word, bool kDeflate64, bool kCheckDistance>
   bool FastLoopBmi2(const DecodeTables& tables) {
-    return FastLoop<kDeflate64, kCheckDistance>(tables);
+    return FastLoop<Word, kDeflate64, kCheckDistance>(tables);
   }
 #endif
 
-  template <bool kDeflate64, bool kCheckDistance, bool kBmi2 = false>
+  template <typename Word, bool kDeflate64, bool kCheckDistance, bool kBmi2 = false>
   VX_ALWAYS_INLINE bool FastLoop(const DecodeTables& tables) {
+    using W = BitWord<Word>;
+    constexpr bool kWide = W::kWide;
+    // The careful path's 64-bit buffer may hold more than a 32-bit word
+    // does; it then takes a few more symbols, each at least one bit.
+    if (bitcount_ >= W::kBits) return false;
     const uint32_t* const litlen = tables.litlen;
     // One base register for both tables: the distance table follows.
     static_assert(offsetof(DecodeTables, dist) == sizeof(DecodeTables::litlen));
     const uint32_t* const dist = litlen + kLitLenTableSize;
-    uint64_t bitbuf = bitbuf_;
+    Word bitbuf = static_cast<Word>(bitbuf_);
     uint32_t bitcount = bitcount_;
     const uint8_t* in = in_;
     const uint8_t* const in_fast_end =
@@ -913,59 +1067,69 @@ class Inflater {
     // bitcount are meaningful here: consume subtracts whole entries, whose
     // upper bits never borrow from the low byte as long as an entry takes
     // no more bits than are buffered.
+    auto bits = [&] { return bitcount & 0xFF; };
     auto refill = [&] {
-      bitbuf |= Load64(in) << (bitcount & 63);
-      in += 7 - ((bitcount >> 3) & 7);
-      bitcount |= 56;
+      bitbuf |= LoadWord<Word>(in) << (bitcount & (W::kBits - 1));
+      in += W::kRefillAdvance - ((bitcount >> 3) & W::kRefillAdvance);
+      bitcount |= W::kRefillGuarantee;
     };
     auto consume = [&](uint32_t entry) {
+      assert((entry & 0xFF) <= bits());
       bitbuf >>= static_cast<uint8_t>(entry);
       bitcount -= entry;
     };
     auto is_literal = [](uint32_t entry) { return static_cast<int32_t>(entry) < 0; };
     // The extra bits sit above the codeword within the entry's total. The
-    // shift count is used as the processor masks it (bits 8-13 of a length
-    // or distance entry hold just the codeword bits). With BMI2, BZHI keeps
-    // the low bits in one instruction, its index taken from the entry's low
-    // byte; compilers do not find it themselves here.
+    // shift count is used as the processor masks it (bits 8-12 or 8-13 of a
+    // length or distance entry hold just the codeword bits). With BMI2, BZHI
+    // keeps the low bits, its index taken from the entry's low byte.
     auto value_of = [&](uint32_t entry) {
-      uint64_t with_extra;
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-      if constexpr (kBmi2) {
-        __asm__("bzhiq %2, %1, %0" : "=r"(with_extra) : "r"(bitbuf), "r"(uint64_t{entry}));
+      Word with_extra;
+      if constexpr (kBmi2 && W::kHasBzhi) {
+        with_extra = Bzhi(bitbuf, entry);
       } else {
-        with_extra = bitbuf & ((uint64_t{1} << static_cast<uint8_t>(entry)) - 1);
+        with_extra = bitbuf & LowBitsOf<Word>(static_cast<uint8_t>(entry));
       }
-#else
-      with_extra = bitbuf & ((uint64_t{1} << static_cast<uint8_t>(entry)) - 1);
-#endif
-      return (entry >> 16) + static_cast<uint32_t>(with_extra >> ((entry >> 8) & 63));
+      return (entry >> 16) + static_cast<uint32_t>(with_extra >> ((entry >> 8) & (W::kBits - 1)));
     };
-    constexpr uint64_t kLitLenMask = LowBits(kLitLenRootBits);
-    constexpr uint64_t kDistMask = LowBits(kDistRootBits);
+    constexpr Word kLitLenMask = LowBitsOf<Word>(kLitLenRootBits);
+    constexpr Word kDistMask = LowBitsOf<Word>(kDistRootBits);
+    auto next_litlen = [&] {
+      assert(bits() >= kLitLenRootBits);
+      return litlen[bitbuf & kLitLenMask];
+    };
+    auto next_dist = [&] {
+      assert(bits() >= kDistRootBits);
+      return dist[bitbuf & kDistMask];
+    };
+    auto write_literal = [&](uint32_t entry) { *out++ = static_cast<uint8_t>(entry >> 16); };
 
     // One test for both bounds: either difference reaching zero or below
     // makes the OR negative.
     auto within_bounds = [&] { return (((in_fast_end - in) - 1) | ((out_limit - out) - 1)) >= 0; };
     if (!within_bounds()) return false;
     refill();
-    uint32_t entry = litlen[bitbuf & kLitLenMask];
+    uint32_t entry = next_litlen();
     do {
       if (is_literal(entry)) {
         consume(entry);
-        *out++ = static_cast<uint8_t>(entry >> 16);
-        entry = litlen[bitbuf & kLitLenMask];
+        write_literal(entry);
+        entry = next_litlen();
         if (is_literal(entry)) {
           consume(entry);
-          *out++ = static_cast<uint8_t>(entry >> 16);
-          entry = litlen[bitbuf & kLitLenMask];
-          if (is_literal(entry)) {
-            consume(entry);
-            *out++ = static_cast<uint8_t>(entry >> 16);
-            // At least 56 - 3 * 15 = 11 bits are left: enough for the next
-            // lookup, which so need not wait for the refill.
-            entry = litlen[bitbuf & kLitLenMask];
+          write_literal(entry);
+          if constexpr (kWide) {
+            entry = next_litlen();
+            if (is_literal(entry)) {
+              consume(entry);
+              write_literal(entry);
+              entry = next_litlen();
+              refill();
+              continue;
+            }
+          } else {
             refill();
+            entry = next_litlen();
             continue;
           }
         }
@@ -974,14 +1138,20 @@ class Inflater {
       if (entry & kExceptional) {
         if (entry & kSubtable) {
           consume(entry);
-          entry = litlen[(entry >> 16) + (bitbuf & LowBits((entry >> 8) & 0xF))];
+          entry = litlen[(entry >> 16) + (bitbuf & LowBitsOf<Word>((entry >> 8) & 0xF))];
           if (is_literal(entry)) {
             consume(entry);
-            *out++ = static_cast<uint8_t>(entry >> 16);
-            entry = litlen[bitbuf & kLitLenMask];  // >= 56 - 15 bits left
-            refill();
+            write_literal(entry);
+            if constexpr (kWide) {
+              entry = next_litlen();
+              refill();
+            } else {
+              refill();
+              entry = next_litlen();
+            }
             continue;
           }
+          if constexpr (!kWide) refill();
         }
         if (entry & kExceptional) {
           if (entry & kEndOfBlock) {
@@ -989,17 +1159,24 @@ class Inflater {
             end_of_block = true;
             break;
           }
-          Corrupt(kMsgLengthSymbol);
+          if (!kDeflate64 || (entry & kLongLength) != kLongLength) Corrupt(kMsgLengthSymbol);
+          // Code 285 of deflate64: the codeword, then its extra bits as an
+          // entry of their own.
+          const uint32_t code_bits = (entry >> 8) & 0xF;
+          consume(code_bits);
+          if constexpr (!kWide) refill();
+          entry = (entry & 0xFFFF0000) | kLongLengthExtraBits;
         }
       }
       const uint32_t length = value_of(entry);
       consume(entry);
-      entry = dist[bitbuf & kDistMask];  // >= 56 - 31 bits left
-      if constexpr (kDeflate64) refill();
+      entry = next_dist();
+      if constexpr (kDeflate64 || !kWide) refill();
       if (entry & kExceptional) {
         if (entry & kSubtable) {
           consume(entry);
-          entry = dist[(entry >> 16) + (bitbuf & LowBits((entry >> 8) & 0xF))];
+          if constexpr (!kWide) refill();
+          entry = dist[(entry >> 16) + (bitbuf & LowBitsOf<Word>((entry >> 8) & 0xF))];
         }
         if (entry & kExceptional) Corrupt(kDeflate64 ? kMsgUnusedDistanceCode : kMsgDistanceSymbol);
       }
@@ -1008,17 +1185,17 @@ class Inflater {
       if (kCheckDistance && distance > static_cast<size_t>(out - window_start)) {
         Corrupt(kMsgDistanceTooFar);
       }
-      if constexpr (kDeflate64) {
-        entry = litlen[bitbuf & kLitLenMask];  // >= 56 - 29 bits left
+      if constexpr (kWide && kDeflate64) {
+        entry = next_litlen();
         refill();
       } else {
         refill();
-        entry = litlen[bitbuf & kLitLenMask];
+        entry = next_litlen();
       }
       CopyMatch(out, distance, length);
       out += length;
     } while (within_bounds());
-    SaveFast(bitbuf, bitcount & 0xFF, in, out);
+    SaveFast(bitbuf, bits(), in, out);
     return end_of_block;
   }
 
@@ -1039,6 +1216,7 @@ class Inflater {
   const std::function<void(int32_t)>* const on_progress_;
   const size_t write_point_;
   const bool bmi2_;
+  const bool word32_;  // the fast loop's bit buffer is 32 bits wide
 
   // Input: a 16 KiB buffer (plus margin) and the bit buffer.
   uint8_t* input_;  // kInputBufferSize + kFastInputMargin bytes
@@ -1065,7 +1243,16 @@ class Inflater {
 
 }  // namespace
 
+InflateWord BuildInflateWord() {
+  return VX_INFLATE_WORD_BITS == 32 ? InflateWord::k32 : InflateWord::k64;
+}
+
 uint32_t Inflate(TStream& source, TStream& dest, TAbDeflateHelper& helper) {
+  return InflateWithWord(BuildInflateWord(), source, dest, helper);
+}
+
+uint32_t InflateWithWord(InflateWord word, TStream& source, TStream& dest,
+                         TAbDeflateHelper& helper) {
   const TAbDeflateHelper options = helper;
   const bool progress = static_cast<bool>(options.OnProgress);
   int64_t stream_size = progress ? options.stream_size : 0;
@@ -1080,7 +1267,8 @@ uint32_t Inflate(TStream& source, TStream& dest, TAbDeflateHelper& helper) {
   }
 
   LentWorkspace workspace;
-  Inflater inflater(*input, dest, options, stream_size, progress && stream_size > 0, *workspace);
+  Inflater inflater(*input, dest, options, stream_size, progress && stream_size > 0, word,
+                    *workspace);
   uint32_t checksum = 0;
   try {
     inflater.Run();

@@ -60,4 +60,14 @@ struct TAbDeflateHelper {
 // EAbInflatePasswordError.
 uint32_t Inflate(TStream& source, TStream& dest, TAbDeflateHelper& helper);
 
+// The width of the bit buffer the inflater's fast loop keeps in a register.
+// Inflate uses the build's choice: the processor's word (32 bits on i686,
+// where a 64-bit buffer would take two of its seven registers), unless the
+// VX_INFLATE_WORD build option names one. Both loops are in every build and
+// give the same results, so tests and the fuzzer run one against the other.
+enum class InflateWord { k32 = 32, k64 = 64 };
+InflateWord BuildInflateWord();
+uint32_t InflateWithWord(InflateWord word, TStream& source, TStream& dest,
+                         TAbDeflateHelper& helper);
+
 }  // namespace vx

@@ -135,10 +135,15 @@ for name in names:
           std::ifstream probe(file);
           if (wbits != 15 && !probe) continue;
           const auto stream = ReadFile(file);
-          const auto r = test::RunInflate(stream);
-          ASSERT_EQ(r.checksum, crc) << file;
-          ASSERT_TRUE(r.output == data) << file;
-          ASSERT_EQ(r.helper.compressed_size, static_cast<int64_t>(stream.size())) << file;
+          // Through both widths of the fast loop's bit buffer.
+          for (InflateWord word : {InflateWord::k64, InflateWord::k32}) {
+            const auto r = test::RunInflate(stream, 15, 0, word);
+            const int bits = static_cast<int>(word);
+            ASSERT_EQ(r.checksum, crc) << file << " " << bits;
+            ASSERT_TRUE(r.output == data) << file << " " << bits;
+            ASSERT_EQ(r.helper.compressed_size, static_cast<int64_t>(stream.size()))
+                << file << " " << bits;
+          }
           ++streams;
         }
       }

@@ -236,13 +236,13 @@ struct InflateResult {
 };
 
 inline InflateResult RunInflate(const std::vector<uint8_t>& stream, uint32_t options = 15,
-                                int64_t part_size = 0) {
+                                int64_t part_size = 0, InflateWord word = BuildInflateWord()) {
   TMemoryStream source(stream);
   TMemoryStream dest;
   InflateResult r;
   r.helper.options = options;
   r.helper.part_size = part_size;
-  r.checksum = Inflate(source, dest, r.helper);
+  r.checksum = InflateWithWord(word, source, dest, r.helper);
   r.output = dest.Bytes();
   return r;
 }
