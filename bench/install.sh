@@ -4,7 +4,8 @@
 # under Wine, INSTALL pressed by the end-to-end test driver and timed to the
 # completion message, against `vxzip.exe extract` of the same archive under
 # the same Wine, the two interleaved. Prints each run, the medians and the
-# ratio install/vxzip (target: at most 1.25).
+# ratio install/vxzip (target: at most 1.25). Then the same for the tree
+# packed with zstd, member by member (sample/zip_each_file.py).
 #
 # Usage: bench/install.sh   (scripts/bench install)
 # Environment: RUNS (default 3), CORPUS_SOURCE, CORPUS_DIR as for
@@ -28,6 +29,12 @@ if [ ! -f "$archive" ]; then
   echo "making $archive from $CORPUS_SOURCE" >&2
   (cd "$CORPUS_SOURCE" && zip -q -r -6 "$OLDPWD/$archive.tmp" .) && mv "$archive.tmp" "$archive"
 fi
+zstd_archive=$corpus_dir/gcc-zstd.zip
+if [ ! -f "$zstd_archive" ]; then
+  echo "making $zstd_archive from $CORPUS_SOURCE" >&2
+  python3 sample/zip_each_file.py "$zstd_archive.tmp" "$CORPUS_SOURCE" 93 zstd -q -3 -c &&
+    mv "$zstd_archive.tmp" "$zstd_archive"
+fi
 # Any file of the archive stands in for the main executable.
 main_file=$(cd "$CORPUS_SOURCE" && find . -maxdepth 1 -type f -name '*.dll' | head -n 1 | sed 's|^\./||')
 
@@ -44,7 +51,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-echo "archive: $archive ($(du -h "$archive" | cut -f1)), $runs runs each"
-VX_BENCH_ARCHIVE="$PWD/$archive" VX_BENCH_RUNS="$runs" VX_BENCH_EXE="$main_file" \
-  /usr/lib/wine/wine64 "$build/bin/test_e2e.exe" --gtest_also_run_disabled_tests \
-  --gtest_filter='*DISABLED_InstallSpeedAgainstVxzip' | grep -E -A3 '^(run|median)|FAILED|Failure' || true
+for packed in "$archive" "$zstd_archive"; do
+  echo "archive: $packed ($(du -h "$packed" | cut -f1)), $runs runs each"
+  VX_BENCH_ARCHIVE="$PWD/$packed" VX_BENCH_RUNS="$runs" VX_BENCH_EXE="$main_file" \
+    /usr/lib/wine/wine64 "$build/bin/test_e2e.exe" --gtest_also_run_disabled_tests \
+    --gtest_filter='*DISABLED_InstallSpeedAgainstVxzip' | grep -E -A3 '^(run|median)|FAILED|Failure' || true
+done
