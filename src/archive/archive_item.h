@@ -41,8 +41,7 @@ class TAbArchiveItem {
   const std::string& DiskFileName() const { return disk_file_name_; }
   void SetDiskFileName(const std::string& value) { disk_file_name_ = value; }
 
-  // Items read from a directory have no pending change and are not tagged.
-  bool HasPendingAction() const { return pending_action_; }
+  // Items read from a directory are not tagged.
   bool Tagged() const { return tagged_; }
   void SetTagged(bool value) { tagged_ = value; }
 
@@ -59,7 +58,6 @@ class TAbArchiveItem {
   bool is_encrypted_ = false;
   uint16_t last_mod_file_date_ = 0;
   uint16_t last_mod_file_time_ = 0;
-  bool pending_action_ = false;
   bool tagged_ = false;
   // The list's hash chain and the item's place in the list.
   TAbArchiveItem* next_in_bucket_ = nullptr;

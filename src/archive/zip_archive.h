@@ -129,9 +129,6 @@ class TAbZipItem : public TAbArchiveItem {
   // False when the name holds characters the file functions' code page
   // lacks; FileName then shows them as "?" and the member cannot be written.
   bool NameFitsFileSystem() const { return name_fits_; }
-  // Whether the name is stored in UTF-8 (flag bit 11, a Unicode path field or
-  // a non-DOS host) rather than in the OEM code page.
-  bool NameIsUtf8() const { return name_is_utf8_; }
   bool IsEncrypted() const override { return header_.IsEncrypted(); }
   uint16_t LastModFileDate() const override { return header_.last_mod_file_date; }
   uint16_t LastModFileTime() const override { return header_.last_mod_file_time; }
@@ -222,8 +219,6 @@ class TAbZipArchive : public TAbArchive {
   // do not count them (a self-extractor stub not adjusted for); every offset
   // read from the archive is moved by it. 0 for an ordinary archive.
   int64_t PrependedDataSize() const { return prepended_; }
-  // The central directory's total entry count, ZIP64 record included.
-  uint64_t DeclaredEntryCount() const { return total_entries_; }
 
   // Writes the item to a file below the base directory (see ExtractAt).
   void UnzipToFile(TAbZipItem& item, const std::string& name);
