@@ -45,8 +45,7 @@ class TAbArchiveItem {
   virtual std::string DiskFileName() const;
   void SetDiskFileName(const std::string& value);
 
-  // Items read from a directory have no pending change and are not tagged.
-  bool HasPendingAction() const { return false; }
+  // Items read from a directory are not tagged.
   bool Tagged() const;
   void SetTagged(bool value);
 

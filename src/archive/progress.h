@@ -6,18 +6,9 @@
 #include <algorithm>
 #include <cstdint>
 
-namespace vx {
+#include "platform/rounding.h"
 
-// numerator / denominator rounded to the nearest whole number, a tie going
-// to the even neighbour. `denominator` must be positive.
-constexpr uint64_t RoundHalfEven(uint64_t numerator, uint64_t denominator) {
-  uint64_t quotient = numerator / denominator;
-  const uint64_t rest = numerator % denominator;
-  // rest * 2 compared without overflowing: rest < denominator.
-  const uint64_t other = denominator - rest;
-  if (rest > other || (rest == other && (quotient & 1) != 0)) ++quotient;
-  return quotient;
-}
+namespace vx {
 
 // round(done * 100 / total), ties to even, never above 100; 0 when total is 0.
 // `done` stays below 2^57 so done * 100 fits.

@@ -156,8 +156,6 @@ class TAbZipArchive : public TAbArchive {
   // do not count them (a self-extractor stub not adjusted for); every offset
   // read from the archive is moved by it. 0 for an ordinary archive.
   int64_t PrependedDataSize() const { return prepended_; }
-  // The central directory's total entry count, ZIP64 record included.
-  uint64_t DeclaredEntryCount() const { return total_entries_; }
 
   // Writes the item to a file below the base directory (see ExtractAt).
   void UnzipToFile(TAbZipItem& item, const std::string& name);

@@ -55,12 +55,6 @@ bool TAbZipItem::NameFitsFileSystem() const {
   return fits;
 }
 
-bool TAbZipItem::NameIsUtf8() const {
-  std::string_view stored = StoredNameView();
-  stored = stored.substr(0, stored.find('\0'));
-  return DecodeEntryName(stored, flag_, version_made_by_, ExtraField()).is_utf8;
-}
-
 void TAbZipItem::SetFileName(const std::string& value) {
   Fields& fields = MutableFields();
   fields.file_name = value;

@@ -35,9 +35,6 @@ class TAbZipItem : public TAbArchiveItem {
   // False when the name holds characters the file functions' code page
   // lacks; FileName then shows them as "?" and the member cannot be written.
   bool NameFitsFileSystem() const;
-  // Whether the name is stored in UTF-8 (flag bit 11, a Unicode path field or
-  // a non-DOS host) rather than in the OEM code page.
-  bool NameIsUtf8() const;
   bool IsEncrypted() const override { return (flag_ & 0x0001) != 0; }
   uint16_t LastModFileDate() const override { return date_; }
   uint16_t LastModFileTime() const override { return time_; }

@@ -1,8 +1,11 @@
 #include "diag/diag_window.h"
 
+#include <algorithm>
+
 #include "platform/files.h"
 #include "platform/path_text.h"
 #include "platform/system.h"
+#include "platform/text.h"
 #include "util/environment_utils.h"
 
 namespace vx {
@@ -25,21 +28,10 @@ std::string MemoFileText(const std::string& memo) {
 
 std::vector<std::string> TextLines(const std::string& bytes) {
   std::vector<std::string> lines;
-  std::string line;
-  bool open = false;  // characters seen since the last line end
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    const char c = bytes[i];
-    if (c == '\r' || c == '\n') {
-      if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
-      lines.push_back(std::move(line));
-      line.clear();
-      open = false;
-    } else {
-      line += c == '\0' ? ' ' : c;
-      open = true;
-    }
+  for (std::string_view view : SplitLines(bytes)) {
+    std::string& line = lines.emplace_back(view);
+    std::replace(line.begin(), line.end(), '\0', ' ');
   }
-  if (open) lines.push_back(std::move(line));
   return lines;
 }
 
@@ -201,10 +193,7 @@ bool TPlatformDiagSystem::DeleteFile(const std::string& path) {
 }
 
 std::string TPlatformDiagSystem::ReadFile(const std::string& path) {
-  auto file = platform::TFileStream::OpenRead(path);
-  std::string bytes(static_cast<size_t>(file->Size()), '\0');
-  file->ReadBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
-  return bytes;
+  return platform::ReadWholeFile(path);
 }
 
 void TPlatformDiagSystem::WriteFile(const std::string& path, const std::string& bytes) {

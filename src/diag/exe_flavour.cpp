@@ -8,6 +8,7 @@
 #include "platform/files.h"
 #include "platform/path_text.h"
 #include "platform/resources.h"
+#include "platform/text.h"
 #include "util/drive_probes.h"
 #include "util/environment_utils.h"
 
@@ -32,10 +33,6 @@ enum Flavour : int32_t {
   kDelphi = 5,
 };
 
-char AsciiUpper(char c) {
-  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 constexpr const char* kProductExecutables[] = {"KELDA", "SORVIN", "MIRELT"};
 constexpr const char* kWarningPrefix = "**** WARNING **** ";
 
@@ -48,8 +45,7 @@ std::string Quoted(const std::string& text) {
 const std::array<std::string, kSignatureMarkerCount>& SignatureMarkers() {
   static const std::array<std::string, kSignatureMarkerCount> upper = [] {
     std::array<std::string, kSignatureMarkerCount> markers = kMarkersAsWritten;
-    for (std::string& marker : markers)
-      std::transform(marker.begin(), marker.end(), marker.begin(), AsciiUpper);
+    for (std::string& marker : markers) marker = AsciiUpper(marker);
     return markers;
   }();
   return upper;

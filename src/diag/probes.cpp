@@ -1,6 +1,5 @@
 #include "diag/probes.h"
 
-#include <cmath>
 #include <memory>
 
 #include "diag/exe_flavour.h"
@@ -8,6 +7,8 @@
 #include "platform/environment.h"
 #include "platform/exception.h"
 #include "platform/files.h"
+#include "platform/path_text.h"
+#include "platform/rounding.h"
 #include "platform/system.h"
 #include "sysinfo/cpu_id.h"
 #include "sysinfo/windows_version.h"
@@ -26,13 +27,6 @@ bool IsNtFamily() {
   } catch (const platform::EOSError&) {
     return false;
   }
-}
-
-// The path with its extension (after the last "." of the file name) replaced.
-std::string WithExtension(const std::string& path, const std::string& extension) {
-  size_t dot = path.find_last_of(".\\:/");
-  if (dot == std::string::npos || path[dot] != '.') return path + extension;
-  return path.substr(0, dot) + extension;
 }
 
 // The settings file's lines; a read error reaches the caller.
@@ -112,12 +106,13 @@ std::string LocaleDecimalSeparator() {
 }
 
 std::string DriveLine(char letter, int64_t size, int64_t free) {
-  // Rounded to the nearest integer, halves to the even neighbour (the
-  // default rounding mode of nearbyint).
-  double percent = std::nearbyint(static_cast<double>(free) * 100.0 / static_cast<double>(size));
+  // Rounded to the nearest integer, halves to the even neighbour, in integers
+  // so that no build's floating point moves a tie. Sizes stay below 2^57.
+  const uint64_t percent = size > 0 && free >= 0 ? RoundHalfEven(static_cast<uint64_t>(free) * 100,
+                                                                 static_cast<uint64_t>(size))
+                                                 : 0;
   return std::string("Drive ") + letter + ":   size = " + FormatByteSize(size) +
-         "   free = " + FormatByteSize(free) + "   " +
-         std::to_string(static_cast<int64_t>(percent)) + "% free";
+         "   free = " + FormatByteSize(free) + "   " + std::to_string(percent) + "% free";
 }
 
 std::string DriveSummaryFrom(const std::function<DiskSpace(int32_t drive)>& space) {
@@ -158,7 +153,7 @@ DiagnosticFacts GatherDiagnosticFacts(const DiagnosticRequest& request) {
       platform::UserLocaleText(platform::kLocaleMonthName1 + (now.when.month + 11u) % 12u));
   f.compiler = CompilerVersionText();
   f.program_file = platform::ProgramFileName();
-  f.help_file = WithExtension(f.program_file, ".chm");
+  f.help_file = ChangeFileExt(f.program_file, ".chm");
   f.help_file_exists = !f.help_file.empty() && SafeFileExists(f.help_file);
   f.nt_family = IsNtFamily();
   if (f.nt_family) {

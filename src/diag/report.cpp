@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "diag/probes.h"
+#include "platform/text.h"
 #include "util/environment_utils.h"
 
 namespace vx {
@@ -15,13 +16,6 @@ constexpr const char* kReleaseDate = "13/Mar/2007";
 constexpr const char* kBuildFlags =
     " LongStrings PStrIsAnsi RangeChecking NoOptimization NotCheckCore UseCHM";
 constexpr size_t kLongTempDir = 40;
-
-std::string AsciiLower(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
 
 // Collects the report's lines; Join puts CR LF between them.
 class Lines {
@@ -86,19 +80,7 @@ std::string FormatVersion(float version) {
 
 std::vector<std::string> TextFileLines(const std::string& bytes) {
   std::vector<std::string> lines;
-  size_t start = 0;
-  size_t i = 0;
-  while (i < bytes.size()) {
-    char c = bytes[i];
-    if (c == '\r' || c == '\n') {
-      lines.push_back(bytes.substr(start, i - start));
-      i += (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ? 2 : 1;
-      start = i;
-    } else {
-      ++i;
-    }
-  }
-  if (start < bytes.size()) lines.push_back(bytes.substr(start));
+  for (std::string_view line : SplitLines(bytes)) lines.emplace_back(line);
   return lines;
 }
 

@@ -15,9 +15,6 @@ class Exception : public std::exception {
   const char* what() const noexcept override { return message_.c_str(); }
   const std::string& Message() const { return message_; }
 
- protected:
-  void SetMessage(std::string message) { message_ = std::move(message); }
-
  private:
   std::string message_;
 };

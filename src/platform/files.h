@@ -79,4 +79,8 @@ class TFileStream : public TStream {
   intptr_t handle_;  // HANDLE on Windows, file descriptor on Linux
 };
 
+// The whole content of a file. Raises EFileError when it cannot be opened and
+// EStreamError when it cannot be read to its end.
+std::string ReadWholeFile(const std::string& path);
+
 }  // namespace vx::platform

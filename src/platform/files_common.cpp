@@ -18,4 +18,11 @@ bool CreateDirs(const std::string& directory) {
   return true;
 }
 
+std::string ReadWholeFile(const std::string& path) {
+  auto file = TFileStream::OpenRead(path);
+  std::string bytes(static_cast<size_t>(file->Size()), '\0');
+  file->ReadBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+  return bytes;
+}
+
 }  // namespace vx::platform

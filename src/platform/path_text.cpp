@@ -116,8 +116,8 @@ std::string FileNamePart(const std::string& path) {
 }
 
 std::string ChangeFileExt(const std::string& path, const std::string& extension) {
-  const size_t dot = path.find_last_of('.');
-  if (dot == std::string::npos || dot < AfterLastDelimiter(path)) return path + extension;
+  const size_t dot = path.find_last_of(".\\/:");
+  if (dot == std::string::npos || path[dot] != '.') return path + extension;
   return path.substr(0, dot) + extension;
 }
 

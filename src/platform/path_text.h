@@ -52,8 +52,9 @@ std::string ExtractFileDir(const std::string& path);
 // The part after the last "\" or ":".
 std::string FileNamePart(const std::string& path);
 
-// `path` with its extension (from the last "." after the last "\" or ":")
-// replaced by `extension`, or `extension` appended when it has none.
+// `path` with its extension (from the last "." after the last "\", "/" or
+// ":") replaced by `extension`, or `extension` appended when it has none. A
+// "/" counts so that a dot in a directory of a Linux path is no extension.
 std::string ChangeFileExt(const std::string& path, const std::string& extension);
 
 // `path` with every run of backslashes reduced to one, except the two that

@@ -3,13 +3,11 @@
 #include <cmath>
 #include <numbers>
 
+#include "platform/rounding.h"
+
 namespace vx {
 
 namespace {
-
-int32_t RoundToInt(double value) {
-  return static_cast<int32_t>(std::nearbyint(value));
-}
 
 // The range message, formatted in 64 bits so the limits of the range do not
 // overflow while the message is built.
@@ -166,7 +164,8 @@ std::vector<TGaugeShape> TGauge::Drawing() const {
         TGaugeShape pie = ellipse;
         pie.Kind = TGaugeShape::skPie;
         pie.Fill = fore_color_;
-        pie.From = {RoundToInt(mx * (1 - std::cos(angle))), RoundToInt(my * (1 - std::sin(angle)))};
+        pie.From = {RoundToInt32(mx * (1 - std::cos(angle))),
+                    RoundToInt32(my * (1 - std::sin(angle)))};
         pie.To = {mx, 0};
         shapes.push_back(pie);
       }
@@ -193,8 +192,8 @@ std::vector<TGaugeShape> TGauge::Drawing() const {
         const double angle = percent / 100.0 * std::numbers::pi;
         TGaugeShape needle = base;
         needle.From = {x, area.Bottom - 1};
-        needle.To = {RoundToInt(x * (1 - std::cos(angle))),
-                     RoundToInt((area.Bottom - 1) * (1 - std::sin(angle)))};
+        needle.To = {RoundToInt32(x * (1 - std::cos(angle))),
+                     RoundToInt32((area.Bottom - 1) * (1 - std::sin(angle)))};
         shapes.push_back(needle);
       }
       break;

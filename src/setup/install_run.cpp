@@ -5,6 +5,7 @@
 
 #include "archive/errors.h"
 #include "platform/files.h"
+#include "platform/rounding.h"
 #include "setup/install_dir_rules.h"
 #include "setup/main_window.h"
 #include "setup/message_service.h"
@@ -45,13 +46,6 @@ class TExtractingScope {
   bool& flag_;
   TMainWindowView& view_;
 };
-
-int32_t RoundToInt32(double value) {
-  const double rounded = std::nearbyint(value);
-  if (!(rounded > -2147483648.0)) return INT32_MIN;  // also NaN
-  if (rounded > 2147483647.0) return INT32_MAX;
-  return static_cast<int32_t>(rounded);
-}
 
 }  // namespace
 

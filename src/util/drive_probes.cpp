@@ -5,6 +5,7 @@
 #include "platform/datetime.h"
 #include "platform/drives.h"
 #include "platform/files.h"
+#include "platform/text.h"
 
 namespace vx {
 
@@ -24,7 +25,7 @@ bool DriveRoot(int32_t drive, std::string& root) {
 }  // namespace
 
 int32_t DriveNumber(char c) {
-  if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  c = AsciiUpper(c);
   if (c >= 'A' && c <= 'Z') return c - 'A' + 1;
   return -1;
 }

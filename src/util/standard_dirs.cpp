@@ -6,6 +6,7 @@
 #include "platform/path_text.h"
 #include "platform/shell.h"
 #include "platform/system.h"
+#include "platform/text.h"
 #include "util/drive_probes.h"
 #include "util/environment_utils.h"
 #include "util/messages.h"
@@ -80,9 +81,7 @@ const StandardDirLabelTable& BaseStandardDirLabels() {
 
 std::string WindowsDriveFromDirectory(const std::string& windows_dir) {
   if (windows_dir.size() < 2 || windows_dir[1] != ':') return "C:";
-  char letter = windows_dir[0];
-  if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 'a' + 'A');
-  return std::string(1, letter) + ":";
+  return std::string(1, AsciiUpper(windows_dir[0])) + ":";
 }
 
 StandardDirLabelTable AdjustStandardDirLabels(StandardDirLabelTable labels,

@@ -22,8 +22,6 @@ StartupState& State() {
   return state;
 }
 
-// Font face names hold at most 31 characters and a terminating zero.
-
 }  // namespace
 
 bool IsWin98Or2000OrLater(const platform::OsVersionInfo& version) {

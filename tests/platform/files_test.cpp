@@ -19,13 +19,6 @@ void WriteFile(const std::string& path, const std::string& content) {
   stream->WriteBuffer(content.data(), static_cast<int64_t>(content.size()));
 }
 
-std::string ReadFile(const std::string& path) {
-  auto stream = TFileStream::OpenRead(path);
-  std::string content(static_cast<size_t>(stream->Size()), '\0');
-  stream->ReadBuffer(content.data(), static_cast<int64_t>(content.size()));
-  return content;
-}
-
 uint32_t OpenErrorCode(const std::string& path, bool create) {
   try {
     if (create) {
@@ -81,10 +74,10 @@ TEST(Files, StreamsReadWriteSeekAndTruncate) {
     EXPECT_EQ(stream->Position(), 4);
     EXPECT_THROW(stream->Seek(-1, soBeginning), EStreamError);
   }
-  EXPECT_EQ(ReadFile(path), "01ab456789");
+  EXPECT_EQ(ReadWholeFile(path), "01ab456789");
   EXPECT_EQ(FileSizeBySearch(path), 10);
   WriteFile(path, "new");  // create-always replaces the old contents
-  EXPECT_EQ(ReadFile(path), "new");
+  EXPECT_EQ(ReadWholeFile(path), "new");
   auto stream = TFileStream::OpenRead(path);
   char byte;
   EXPECT_EQ(stream->Read(&byte, 1), 1);
@@ -120,6 +113,21 @@ TEST(Files, OpeningFailuresCarryTheWindowsErrorCode) {
   EXPECT_FALSE(FileExists(scratch.File("nodir/new.txt")));
 }
 
+TEST(Files, WholeFilesAreReadByteForByte) {
+  test::ScratchDir scratch;
+  const std::string bytes("line\r\n\0\xFF\x1A end", 12);
+  WriteFile(scratch.File("bytes.bin"), bytes);
+  WriteFile(scratch.File("empty.txt"), "");
+  EXPECT_EQ(ReadWholeFile(scratch.File("bytes.bin")), bytes);
+  EXPECT_EQ(ReadWholeFile(scratch.File("empty.txt")), "");
+  try {
+    ReadWholeFile(scratch.File("missing.txt"));
+    ADD_FAILURE() << "a missing file was read";
+  } catch (const EFileError& error) {
+    EXPECT_EQ(error.ErrorCode(), kErrorFileNotFound);
+  }
+}
+
 TEST(Files, AnExclusiveFileIsNeitherOpenedNorReplacedNorDeleted) {
   test::ScratchDir scratch;
   const std::string path = scratch.File("busy.txt");
@@ -151,12 +159,12 @@ TEST(Files, ReadOnlyFilesAreKeptUntilTheAttributeIsCleared) {
   EXPECT_EQ(OpenErrorCode(path, true), kErrorAccessDenied);
   EXPECT_FALSE(DeleteFile(path));
   EXPECT_EQ(LastError(), kErrorAccessDenied);
-  EXPECT_EQ(ReadFile(path), "keep");  // reading is fine
+  EXPECT_EQ(ReadWholeFile(path), "keep");  // reading is fine
 
   ASSERT_TRUE(SetFileAttributes(path, kAttrNormal));
   EXPECT_EQ(GetFileAttributes(path) & kAttrReadOnly, 0u);
   WriteFile(path, "changed");
-  EXPECT_EQ(ReadFile(path), "changed");
+  EXPECT_EQ(ReadWholeFile(path), "changed");
   EXPECT_FALSE(SetFileAttributes(scratch.File("missing.txt"), kAttrNormal));
   EXPECT_EQ(LastError(), kErrorFileNotFound);
 }
@@ -167,7 +175,7 @@ TEST(Files, HiddenFilesCanBeReplaced) {
   WriteFile(path, "old");
   ASSERT_TRUE(SetFileAttributes(path, kAttrHidden | kAttrSystem));
   WriteFile(path, "new");
-  EXPECT_EQ(ReadFile(path), "new");
+  EXPECT_EQ(ReadWholeFile(path), "new");
 }
 
 std::vector<std::string> Names(const std::vector<FoundFile>& found) {

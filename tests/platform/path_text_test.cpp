@@ -26,6 +26,23 @@ TEST(FileDirectory, CutsAtTheLastBackslashOrColon) {
   EXPECT_EQ(FileNamePart("C:KELDA.EXE"), "KELDA.EXE");
 }
 
+TEST(ChangeFileExt, TheExtensionIsTheFileNamesOwn) {
+  struct Case {
+    const char* path;
+    const char* changed;
+  } cases[] = {
+      {"D:\\SETUP.EXE", "D:\\SETUP.chm"},
+      {"D:\\v1.5\\SETUP", "D:\\v1.5\\SETUP.chm"},  // a dot of a directory is no extension
+      {"/home/u.v/bin/setup", "/home/u.v/bin/setup.chm"},
+      {"/home/u.v/bin/setup.exe", "/home/u.v/bin/setup.chm"},
+      {"D:SETUP", "D:SETUP.chm"},
+      {"D:.X", "D:.chm"},
+      {"setup.new.exe", "setup.new.chm"},
+      {"", ".chm"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ChangeFileExt(c.path, ".chm"), c.changed) << c.path;
+}
+
 TEST(AppendFileName, AddsABackslashOnlyWhenMissing) {
   EXPECT_EQ(AppendFileName("C:\\", "g"), "C:\\g");
   EXPECT_EQ(AppendFileName("C:\\TEMP", "g"), "C:\\TEMP\\g");

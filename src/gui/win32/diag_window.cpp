@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <map>
+#include <utility>
 #include <vector>
 
 #include "gui/win32/message_box.h"
@@ -110,15 +112,18 @@ const Glyph* GlyphOf(TDiagControl control) {
 // system's highlight and shadow colours.
 void DrawGlyph(HDC dc, const Glyph& glyph, int32_t x, int32_t y, int32_t unit, bool enabled) {
   auto paint = [&](int32_t offset, bool use_glyph_colors, COLORREF flat) {
+    // One brush per colour, made when the colour first occurs.
+    std::map<COLORREF, UniqueBrush> brushes;
     for (int32_t row = 0; row < kGlyphSize; ++row) {
       for (int32_t column = 0; column < kGlyphSize; ++column) {
         const char letter = glyph[row][column];
         if (letter == '.') continue;
-        HBRUSH brush = CreateSolidBrush(use_glyph_colors ? GlyphColor(letter) : flat);
+        const COLORREF color = use_glyph_colors ? GlyphColor(letter) : flat;
+        UniqueBrush& brush = brushes[color];
+        if (!brush) brush.reset(CreateSolidBrush(color));
         RECT cell{x + column * unit + offset, y + row * unit + offset,
                   x + (column + 1) * unit + offset, y + (row + 1) * unit + offset};
-        FillRect(dc, &cell, brush);
-        DeleteObject(brush);
+        FillRect(dc, &cell, brush.get());
       }
     }
   };
@@ -178,31 +183,24 @@ std::string FaceOf(HFONT font) {
 }  // namespace
 
 TDiagWindow::TDiagWindow(HINSTANCE instance, HWND owner) : owner_(owner) {
-  HDC screen = GetDC(nullptr);
-  pixels_per_inch_ = GetDeviceCaps(screen, LOGPIXELSY);
-  ReleaseDC(nullptr, screen);
+  pixels_per_inch_ = GetDeviceCaps(WindowDc(nullptr).get(), LOGPIXELSY);
 
   if (!RegisterDiagWindowClass(instance)) throw Exception("Cannot register the diagnostics window");
   const std::vector<WORD> dialog_template = DialogTemplate();
-  window_ = CreateDialogIndirectParamA(instance,
-                                       reinterpret_cast<LPCDLGTEMPLATEA>(dialog_template.data()),
-                                       owner, DialogProc, reinterpret_cast<LPARAM>(this));
-  if (window_ == nullptr) throw Exception("Cannot create the diagnostics window");
+  window_.reset(CreateDialogIndirectParamA(
+      instance, reinterpret_cast<LPCDLGTEMPLATEA>(dialog_template.data()), owner, DialogProc,
+      reinterpret_cast<LPARAM>(this)));
+  if (!window_) throw Exception("Cannot create the diagnostics window");
   RECT frame{0, 0, Scale(kDiagClientWidth), Scale(kDiagClientHeight)};
   AdjustWindowRectEx(&frame, kDialogStyle, FALSE, kDialogExStyle);
-  SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+  SetWindowPos(window_.get(), nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  font_ = CreateFontOf("Arial", Scale(kDesignFontHeight));
+  font_.reset(CreateFontOf("Arial", Scale(kDesignFontHeight)));
   CreateControls(instance);
 }
 
 TDiagWindow::~TDiagWindow() {
-  if (window_ != nullptr) {
-    KillTimer(window_, kTimerId);
-    SetWindowLongPtrA(window_, DWLP_USER, 0);
-    DestroyWindow(window_);
-  }
-  if (font_ != nullptr) DeleteObject(font_);
+  if (window_) KillTimer(window_.get(), kTimerId);
 }
 
 int32_t TDiagWindow::Scale(int32_t design) const {
@@ -221,7 +219,7 @@ void TDiagWindow::CreateControls(HINSTANCE instance) {
     }
     HWND child = CreateWindowExA(
         layout.ex_style, layout.window_class, layout.text, WS_CHILD | WS_VISIBLE | layout.style,
-        left, top, Scale(layout.width), Scale(layout.height), window_,
+        left, top, Scale(layout.width), Scale(layout.height), window_.get(),
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(DiagControlId(layout.control))), instance,
         nullptr);
     if (child == nullptr) throw Exception("Cannot create the diagnostics window's controls");
@@ -230,34 +228,33 @@ void TDiagWindow::CreateControls(HINSTANCE instance) {
       panel_top = top;
     }
     controls_[layout.control] = child;
-    SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
   }
   // A report can be far longer than an edit control takes by default.
   SendMessageA(Control(TDiagControl::Memo1), EM_SETLIMITTEXT, 0, 0);
-  SendMessageA(window_, DM_SETDEFID, IDOK, 0);
+  SendMessageA(window_.get(), DM_SETDEFID, IDOK, 0);
 }
 
 void TDiagWindow::SetFont(const std::string& name, int32_t points) {
-  const std::string face = name.empty() ? FaceOf(font_) : name;
-  HFONT font = CreateFontOf(face, MulDiv(points, pixels_per_inch_, 72));
-  if (font == nullptr) return;
+  const std::string face = name.empty() ? FaceOf(font_.get()) : name;
+  UniqueFont font(CreateFontOf(face, MulDiv(points, pixels_per_inch_, 72)));
+  if (!font) return;
   for (auto& [control, child] : controls_) {
-    SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
   }
-  if (font_ != nullptr) DeleteObject(font_);
-  font_ = font;
+  font_ = std::move(font);
 }
 
 int32_t TDiagWindow::ClientWidth() {
   RECT client{};
-  GetClientRect(window_, &client);
+  GetClientRect(window_.get(), &client);
   return client.right - client.left;
 }
 
 TBounds TDiagWindow::Bounds(TDiagControl control) {
   RECT bounds{};
   GetWindowRect(Control(control), &bounds);
-  MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&bounds), 2);
+  MapWindowPoints(nullptr, window_.get(), reinterpret_cast<POINT*>(&bounds), 2);
   TBounds result{bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top};
   if (control == TDiagControl::Label1) {
     const TBounds panel = Bounds(TDiagControl::Panel1);
@@ -313,14 +310,14 @@ void TDiagWindow::SetTimerEnabled(bool enabled) {
   if (enabled == timer_on_) return;
   timer_on_ = enabled;
   if (enabled) {
-    SetTimer(window_, kTimerId, kTimerInterval, nullptr);
+    SetTimer(window_.get(), kTimerId, kTimerInterval, nullptr);
   } else {
-    KillTimer(window_, kTimerId);
+    KillTimer(window_.get(), kTimerId);
   }
 }
 
 void TDiagWindow::SetClipboardText(const std::string& text) {
-  if (!OpenClipboard(window_)) throw Exception("Cannot open clipboard");
+  if (!OpenClipboard(window_.get())) throw Exception("Cannot open clipboard");
   EmptyClipboard();
   HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
   bool placed = false;
@@ -341,7 +338,7 @@ bool TDiagWindow::RunSaveDialog(const TSaveDialogRequest& request, std::string& 
   lstrcpynA(file.data(), request.FileName.c_str(), static_cast<int>(file.size()));
   OPENFILENAMEA dialog{};
   dialog.lStructSize = sizeof dialog;
-  dialog.hwndOwner = window_;
+  dialog.hwndOwner = window_.get();
   dialog.lpstrFile = file.data();
   dialog.nMaxFile = static_cast<DWORD>(file.size());
   dialog.lpstrInitialDir = request.InitialDir.empty() ? nullptr : request.InitialDir.c_str();
@@ -357,7 +354,7 @@ bool TDiagWindow::RunSaveDialog(const TSaveDialogRequest& request, std::string& 
 
 void TDiagWindow::ShowModal() {
   RECT frame{};
-  GetWindowRect(window_, &frame);
+  GetWindowRect(window_.get(), &frame);
   const int width = frame.right - frame.left;
   const int height = frame.bottom - frame.top;
   RECT around{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
@@ -367,12 +364,12 @@ void TDiagWindow::ShowModal() {
   // Wholly on the screen, even beside an owner near its edge.
   left = std::max(0, std::min(left, GetSystemMetrics(SM_CXSCREEN) - width));
   top = std::max(0, std::min(top, GetSystemMetrics(SM_CYSCREEN) - height));
-  SetWindowPos(window_, HWND_TOP, left, top, 0, 0, SWP_NOSIZE);
+  SetWindowPos(window_.get(), HWND_TOP, left, top, 0, 0, SWP_NOSIZE);
 
   const bool disable_owner = owner_ != nullptr && IsWindowEnabled(owner_);
   if (disable_owner) EnableWindow(owner_, FALSE);
   closed_ = false;
-  ShowWindow(window_, SW_SHOW);
+  ShowWindow(window_.get(), SW_SHOW);
   SetFocus(Control(TDiagControl::OKButton));
   MSG message;
   while (!closed_) {
@@ -383,14 +380,14 @@ void TDiagWindow::ShowModal() {
       break;
     }
     if (got < 0) break;
-    if (IsDialogMessageA(window_, &message)) continue;
+    if (IsDialogMessageA(window_.get(), &message)) continue;
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }
   SetTimerEnabled(false);
   // The owner is enabled before the window hides, so it becomes active again.
   if (disable_owner) EnableWindow(owner_, TRUE);
-  ShowWindow(window_, SW_HIDE);
+  ShowWindow(window_.get(), SW_HIDE);
 }
 
 void TDiagWindow::Run(const std::function<void()>& handler) {
@@ -402,7 +399,8 @@ void TDiagWindow::Run(const std::function<void()>& handler) {
     if (OnException) {
       OnException(error.what());
     } else {
-      ShowModalMessageBox(window_, TMessageBox{mkError, mbOK, kNoHelpContext, error.what()}, {});
+      ShowModalMessageBox(window_.get(), TMessageBox{mkError, mbOK, kNoHelpContext, error.what()},
+                          {});
     }
   }
 }
@@ -420,7 +418,7 @@ void TDiagWindow::DrawButton(const DRAWITEMSTRUCT& item) {
 
   char caption[64] = {};
   GetWindowTextA(item.hwndItem, caption, sizeof caption);
-  HGDIOBJ old_font = SelectObject(dc, font_);
+  SelectedObject caption_font(dc, font_.get());
   RECT measure{0, 0, 0, 0};
   DrawTextA(dc, caption, -1, &measure, DT_CALCRECT | DT_SINGLELINE);
   const int32_t unit = std::max(1, Scale(1));
@@ -439,7 +437,6 @@ void TDiagWindow::DrawButton(const DRAWITEMSTRUCT& item) {
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, GetSysColor(enabled ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
   DrawTextA(dc, caption, -1, &text, DT_SINGLELINE | DT_VCENTER | DT_LEFT);
-  SelectObject(dc, old_font);
 
   if ((item.itemState & ODS_FOCUS) != 0) {
     RECT focus = item.rcItem;
@@ -454,7 +451,7 @@ INT_PTR CALLBACK TDiagWindow::DialogProc(HWND window, UINT message, WPARAM wpara
     return FALSE;  // the focus is set when the window shows
   }
   auto* self = reinterpret_cast<TDiagWindow*>(GetWindowLongPtrA(window, DWLP_USER));
-  if (self == nullptr || self->window_ == nullptr) return FALSE;
+  if (self == nullptr || !self->window_) return FALSE;
   return self->HandleMessage(message, wparam, lparam);
 }
 
@@ -463,7 +460,7 @@ INT_PTR TDiagWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_ACTIVATE:
       // Handled once the activation is complete, so a message box the
       // handler shows does not open in the middle of it.
-      if (LOWORD(wparam) != WA_INACTIVE) PostMessageA(window_, kActivateMessage, 0, 0);
+      if (LOWORD(wparam) != WA_INACTIVE) PostMessageA(window_.get(), kActivateMessage, 0, 0);
       return FALSE;  // the dialog manager still restores the focus
     case kActivateMessage:
       Run(OnActivate);

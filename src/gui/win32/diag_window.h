@@ -9,6 +9,7 @@
 #include <string>
 
 #include "diag/diag_window.h"
+#include "gui/win32/handles.h"
 #include "gui/win32/windows_api.h"
 
 namespace vx::gui {
@@ -31,7 +32,7 @@ class TDiagWindow : public TDiagWindowView {
   TDiagWindow(const TDiagWindow&) = delete;
   TDiagWindow& operator=(const TDiagWindow&) = delete;
 
-  HWND Handle() const { return window_; }
+  HWND Handle() const { return window_.get(); }
   HWND Control(TDiagControl control) const { return controls_.at(control); }
 
   // An error that escaped a handler; its text is to be reported. Unset, it
@@ -62,13 +63,15 @@ class TDiagWindow : public TDiagWindowView {
   void Run(const std::function<void()>& handler);
   int32_t Scale(int32_t design) const;
 
-  HWND window_ = nullptr;
   HWND owner_ = nullptr;
   std::map<TDiagControl, HWND> controls_;
-  HFONT font_ = nullptr;
+  UniqueFont font_;  // outlives the window, whose controls draw with it
   int32_t pixels_per_inch_ = 96;
   bool closed_ = false;
   bool timer_on_ = false;
+  // Last, so it is destroyed first, while everything its procedure may still
+  // use lives; also when the constructor throws after the window exists.
+  UniqueWindow window_;
 };
 
 // Opens the diagnostics window owned by `owner` with the report `build_report`

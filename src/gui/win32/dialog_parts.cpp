@@ -10,13 +10,13 @@ std::vector<WORD> EmptyDialogTemplate() {
   return words;
 }
 
-HFONT CreateMessageFont() {
+UniqueFont CreateMessageFont() {
   NONCLIENTMETRICSA metrics{};
   metrics.cbSize = sizeof metrics;
   if (SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
-    return CreateFontIndirectA(&metrics.lfMessageFont);
+    return UniqueFont(CreateFontIndirectA(&metrics.lfMessageFont));
   }
-  return nullptr;
+  return UniqueFont();
 }
 
 HWND AddDialogChild(HWND dialog, const char* window_class, const char* text, DWORD style,

@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "gui/win32/handles.h"
 #include "gui/win32/windows_api.h"
 
 namespace vx::gui {
@@ -12,8 +13,8 @@ namespace vx::gui {
 // A modal dialog template with no controls, menu, class or title.
 std::vector<WORD> EmptyDialogTemplate();
 
-// The font the system uses for message boxes; nullptr when it cannot be read.
-HFONT CreateMessageFont();
+// The font the system uses for message boxes; empty when it cannot be read.
+UniqueFont CreateMessageFont();
 
 // A visible child control of `dialog` with identifier `id`, drawn in `font`.
 HWND AddDialogChild(HWND dialog, const char* window_class, const char* text, DWORD style,

@@ -1,10 +1,12 @@
 #include "gui/win32/directory_chooser.h"
 
-#include <cctype>
 #include <vector>
 
 #include "gui/win32/dialog_parts.h"
+#include "gui/win32/handles.h"
 #include "gui/win32/message_box.h"
+#include "platform/drives.h"
+#include "platform/text.h"
 
 namespace vx::gui {
 
@@ -44,7 +46,7 @@ void ListCurrent(HWND dialog) {
   // Select the current drive, listed as "[-c-]".
   const std::string current = CurrentDirectory();
   if (current.size() >= 2 && current[1] == ':') {
-    const char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(current[0])));
+    const char letter = AsciiLower(current[0]);
     const std::string drive = std::string("[-") + letter + "-]";
     SendDlgItemMessageA(dialog, kChooserDriveCombo, CB_SELECTSTRING, static_cast<WPARAM>(-1),
                         reinterpret_cast<LPARAM>(drive.c_str()));
@@ -73,10 +75,13 @@ void OnDirectoryList(HWND dialog, int notification) {
 void OnDriveCombo(HWND dialog) {
   char drive[MAX_PATH] = {};
   if (!DlgDirSelectComboBoxExA(dialog, drive, sizeof drive, kChooserDriveCombo)) return;
-  // A drive that is not ready keeps the directory shown.
-  const UINT previous_mode = SetErrorMode(SEM_FAILCRITICALERRORS);
-  const bool changed = SetCurrentDirectoryA(drive) != 0;
-  SetErrorMode(previous_mode);
+  // A drive that is not ready keeps the directory shown, without the
+  // system's box asking for a disk.
+  bool changed = false;
+  {
+    platform::CriticalErrorsSuppressed quiet;
+    changed = SetCurrentDirectoryA(drive) != 0;
+  }
   ListCurrent(dialog);
   if (!changed) MessageBeep(MB_ICONEXCLAMATION);
 }
@@ -174,15 +179,14 @@ INT_PTR CALLBACK ChooserProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lp
 }  // namespace
 
 bool ChooseDirectoryDialog(HWND owner, std::string& directory) {
-  HFONT font = CreateMessageFont();
+  const UniqueFont font = CreateMessageFont();
   std::string chosen = directory;
   ChooserState state{&chosen,
-                     font != nullptr ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT))};
+                     font ? font.get() : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT))};
   std::vector<WORD> dialog_template = EmptyDialogTemplate();
   const INT_PTR result = DialogBoxIndirectParamA(
       GetModuleHandleA(nullptr), reinterpret_cast<LPCDLGTEMPLATEA>(dialog_template.data()), owner,
       ChooserProc, reinterpret_cast<LPARAM>(&state));
-  if (font != nullptr) DeleteObject(font);
   if (result != IDOK) return false;
   directory = chosen;
   return true;

@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "gui/win32/handles.h"
+
 namespace vx::gui {
 
 namespace {
@@ -22,50 +24,33 @@ class Canvas {
   Canvas(HDC reference, int32_t width, int32_t height)
       : dc_(CreateCompatibleDC(reference)),
         bitmap_(CreateCompatibleBitmap(reference, width, height)),
-        old_bitmap_(SelectObject(dc_, bitmap_)) {
+        selection_(dc_.get(), bitmap_.get()) {
     RECT all{0, 0, width, height};
-    FillRect(dc_, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    FillRect(dc(), &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
   }
-  ~Canvas() {
-    SelectObject(dc_, old_bitmap_);
-    DeleteObject(bitmap_);
-    DeleteDC(dc_);
-  }
-  Canvas(const Canvas&) = delete;
-  Canvas& operator=(const Canvas&) = delete;
-  HDC dc() const { return dc_; }
+  HDC dc() const { return dc_.get(); }
 
  private:
-  HDC dc_;
-  HBITMAP bitmap_;
-  HGDIOBJ old_bitmap_;
+  UniqueMemoryDc dc_;
+  UniqueBitmap bitmap_;
+  SelectedObject selection_;
 };
 
-// Pen and brush for one shape, restored and freed afterwards.
+// Pen and brush for one shape, selected while it is drawn and freed afterwards.
 class ShapeTools {
  public:
   ShapeTools(HDC dc, const TGaugeShape& shape)
-      : dc_(dc),
-        pen_(CreatePen(PS_SOLID, 1, ToColorRef(shape.Pen))),
+      : pen_(CreatePen(PS_SOLID, 1, ToColorRef(shape.Pen))),
         brush_(CreateSolidBrush(ToColorRef(shape.Fill))),
-        old_pen_(SelectObject(dc, pen_)),
-        old_brush_(SelectObject(dc, brush_)) {}
-  ~ShapeTools() {
-    SelectObject(dc_, old_pen_);
-    SelectObject(dc_, old_brush_);
-    DeleteObject(pen_);
-    DeleteObject(brush_);
-  }
-  ShapeTools(const ShapeTools&) = delete;
-  ShapeTools& operator=(const ShapeTools&) = delete;
-  HBRUSH brush() const { return brush_; }
+        pen_selection_(dc, pen_.get()),
+        brush_selection_(dc, brush_.get()) {}
+  HBRUSH brush() const { return brush_.get(); }
 
  private:
-  HDC dc_;
-  HPEN pen_;
-  HBRUSH brush_;
-  HGDIOBJ old_pen_;
-  HGDIOBJ old_brush_;
+  UniquePen pen_;
+  UniqueBrush brush_;
+  SelectedObject pen_selection_;
+  SelectedObject brush_selection_;
 };
 
 void DrawShape(HDC dc, const TGaugeShape& shape) {
@@ -190,8 +175,7 @@ void PaintGauge(HDC dc, const TGauge& gauge, HFONT font) {
     // White text on black, combined by exclusive-or: the digits show in the
     // inverse of whatever lies beneath them.
     Canvas text(dc, width, height);
-    HGDIOBJ old_font =
-        SelectObject(text.dc(), font != nullptr ? font : GetStockObject(DEFAULT_GUI_FONT));
+    SelectedObject text_font(text.dc(), font != nullptr ? font : GetStockObject(DEFAULT_GUI_FONT));
     SetTextColor(text.dc(), RGB(255, 255, 255));
     SetBkMode(text.dc(), TRANSPARENT);
     const std::string label = gauge.Text();
@@ -200,7 +184,6 @@ void PaintGauge(HDC dc, const TGauge& gauge, HFONT font) {
     const TPoint origin = gauge.TextOrigin(extent.cx, extent.cy);
     ClipToPaintArea(text.dc(), gauge);
     TextOutA(text.dc(), origin.X, origin.Y, label.c_str(), static_cast<int>(label.size()));
-    SelectObject(text.dc(), old_font);
     BitBlt(image.dc(), 0, 0, width, height, text.dc(), 0, 0, SRCINVERT);
   }
   BitBlt(dc, 0, 0, width, height, image.dc(), 0, 0, SRCCOPY);

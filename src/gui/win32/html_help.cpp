@@ -1,5 +1,7 @@
 #include "gui/win32/html_help.h"
 
+#include "gui/win32/handles.h"
+
 namespace vx::gui {
 
 void THtmlHelp::HtmlHelp(const char* file, uint32_t command, uintptr_t data) {
@@ -8,12 +10,14 @@ void THtmlHelp::HtmlHelp(const char* file, uint32_t command, uintptr_t data) {
   if (!tried_ && command == kHhCloseAll) return;
   if (!tried_) {
     tried_ = true;
-    // The library stays loaded: its windows live on after the call returns.
-    HMODULE library = LoadLibraryA(library_);
-    if (library != nullptr) {
+    UniqueModule library(LoadLibraryA(library_));
+    if (library) {
       html_help_ = reinterpret_cast<HtmlHelpFunction>(
-          reinterpret_cast<void (*)()>(GetProcAddress(library, "HtmlHelpA")));
+          reinterpret_cast<void (*)()>(GetProcAddress(library.get(), "HtmlHelpA")));
     }
+    // The viewer's library stays loaded: its windows live on after the call
+    // returns. A library without the viewer is let go.
+    if (html_help_ != nullptr) library.release();
   }
   if (html_help_ == nullptr) return;
   html_help_(nullptr, file, command, static_cast<DWORD_PTR>(data));

@@ -1,6 +1,7 @@
 #include "gui/win32/message_box.h"
 
 #include "gui/win32/dialog_parts.h"
+#include "gui/win32/handles.h"
 
 #include <algorithm>
 #include <vector>
@@ -59,13 +60,13 @@ void Layout(HWND dialog, const BoxState& state) {
   const TMessageBox& box = *state.box;
   SetWindowTextA(dialog, MessageCaption(box.Kind));
 
-  HDC dc = GetDC(dialog);
-  HGDIOBJ old_font = SelectObject(dc, state.font);
   RECT text_rect{0, 0, kMaxTextWidth, 0};
-  DrawTextA(dc, box.Text.c_str(), static_cast<int>(box.Text.size()), &text_rect,
-            DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
-  SelectObject(dc, old_font);
-  ReleaseDC(dialog, dc);
+  {
+    WindowDc dc(dialog);
+    SelectedObject font(dc.get(), state.font);
+    DrawTextA(dc.get(), box.Text.c_str(), static_cast<int>(box.Text.size()), &text_rect,
+              DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
+  }
 
   const std::vector<ButtonSpec> buttons = ButtonsOf(box.Buttons);
   const int buttons_width =
@@ -162,14 +163,13 @@ const char* MessageCaption(TMessageKind kind) {
 
 TModalResult ShowModalMessageBox(HWND owner, const TMessageBox& box,
                                  const std::function<void()>& help) {
-  HFONT font = CreateMessageFont();
+  const UniqueFont font = CreateMessageFont();
   BoxState state{&box, &help,
-                 font != nullptr ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT))};
+                 font ? font.get() : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT))};
   std::vector<WORD> dialog_template = EmptyDialogTemplate();
   const INT_PTR result = DialogBoxIndirectParamA(
       GetModuleHandleA(nullptr), reinterpret_cast<LPCDLGTEMPLATEA>(dialog_template.data()), owner,
       BoxProc, reinterpret_cast<LPARAM>(&state));
-  if (font != nullptr) DeleteObject(font);
   switch (result) {
     case mrOK:
     case mrYes:

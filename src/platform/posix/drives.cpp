@@ -4,11 +4,10 @@
 
 #include <sys/statvfs.h>
 
-#include <cctype>
-
 #include "platform/files.h"
 #include "platform/posix/path_map.h"
 #include "platform/posix/posix_support.h"
+#include "platform/text.h"
 
 namespace vx::platform {
 
@@ -47,8 +46,7 @@ uint32_t GetDriveType(const std::string& root) {
   if (!host || !posix::IsHostDirectory(*host)) return kDriveNoRootDir;
   // A: and B: are the floppy drives, as on every PC, so a mapped one lets the
   // removable-disk paths of the program run on Linux too.
-  const char letter =
-      root.empty() ? '\0' : static_cast<char>(std::toupper(static_cast<unsigned char>(root[0])));
+  const char letter = root.empty() ? '\0' : AsciiUpper(root[0]);
   if ((letter == 'A' || letter == 'B') && root.size() >= 2 && root[1] == ':')
     return kDriveRemovable;
   return kDriveFixed;

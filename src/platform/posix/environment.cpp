@@ -4,11 +4,11 @@
 
 #include <stdlib.h>
 
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 
 #include "platform/posix/posix_support.h"
+#include "platform/text.h"
 
 extern char** environ;
 
@@ -18,8 +18,7 @@ namespace {
 
 bool SameNameIgnoringCase(const char* entry, const std::string& name) {
   for (size_t i = 0; i < name.size(); ++i) {
-    if (entry[i] == '\0' || std::toupper(static_cast<unsigned char>(entry[i])) !=
-                                std::toupper(static_cast<unsigned char>(name[i]))) {
+    if (entry[i] == '\0' || AsciiUpper(entry[i]) != AsciiUpper(name[i])) {
       return false;
     }
   }

@@ -14,13 +14,13 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <ctime>
 
 #include "platform/exception.h"
 #include "platform/posix/path_map.h"
 #include "platform/posix/posix_support.h"
+#include "platform/text.h"
 
 namespace vx::platform {
 
@@ -81,7 +81,7 @@ FoundFile ToFoundFile(const std::string& name, const struct stat& status) {
 }
 
 unsigned char Fold(char c) {
-  return static_cast<unsigned char>(std::toupper(static_cast<unsigned char>(c)));
+  return static_cast<unsigned char>(AsciiUpper(c));
 }
 
 // Windows wildcard matching: "*" and "?", without regard to case, and a

@@ -16,6 +16,7 @@
 
 #include "platform/files.h"
 #include "platform/posix/posix_support.h"
+#include "platform/text.h"
 
 namespace vx::platform {
 
@@ -43,7 +44,7 @@ bool HasDriveLetter(const std::string& path) {
 }
 
 char DriveLetter(const std::string& path) {
-  return static_cast<char>(std::toupper(static_cast<unsigned char>(path[0])));
+  return AsciiUpper(path[0]);
 }
 
 std::string Trim(const std::string& text) {
@@ -139,8 +140,7 @@ void SetDriveMap(const DriveTable& table) {
   DriveTable cleaned;
   for (const auto& [letter, directory] : table) {
     if (!std::isalpha(static_cast<unsigned char>(letter)) || directory.empty()) continue;
-    cleaned[static_cast<char>(std::toupper(static_cast<unsigned char>(letter)))] =
-        CleanDirectory(directory);
+    cleaned[AsciiUpper(letter)] = CleanDirectory(directory);
   }
   DriveState& state = State();
   std::lock_guard<std::mutex> lock(state.mutex);

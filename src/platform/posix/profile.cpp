@@ -14,6 +14,7 @@
 #include "platform/files.h"
 #include "platform/posix/path_map.h"
 #include "platform/posix/posix_support.h"
+#include "platform/text.h"
 
 namespace vx::platform {
 
@@ -33,18 +34,6 @@ std::string TrimRight(const std::string& text) {
   return end == std::string::npos ? std::string() : text.substr(0, end + 1);
 }
 
-char Fold(char c) {
-  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (Fold(a[i]) != Fold(b[i])) return false;
-  }
-  return true;
-}
-
 std::string Limited(std::string_view text) {
   return std::string(text.substr(0, std::min(text.size(), kProfileValueLimit)));
 }
@@ -54,27 +43,21 @@ std::optional<std::string> FindValue(std::string_view text, std::string_view sec
   if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);  // UTF-8 mark
   bool in_section = false;
   bool section_seen = false;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find_first_of("\r\n", start);
-    if (end == std::string_view::npos) end = text.size();
-    std::string_view line = Trim(text.substr(start, end - start));
-    start = end + 1;
-    if (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n') ++start;
-
+  for (std::string_view raw_line : SplitLines(text)) {
+    std::string_view line = Trim(raw_line);
     if (!line.empty() && line[0] == '[') {
       size_t close = line.rfind(']');
       if (close != std::string_view::npos && close > 0) {
         // Only the first section of a name counts.
         if (section_seen) return std::nullopt;
-        in_section = SameIgnoringCase(Trim(line.substr(1, close - 1)), section);
+        in_section = AsciiSameText(Trim(line.substr(1, close - 1)), section);
         section_seen = in_section;
         continue;
       }
     }
     if (!in_section) continue;
     size_t equals = line.find('=');
-    if (equals == std::string_view::npos || !SameIgnoringCase(Trim(line.substr(0, equals)), key)) {
+    if (equals == std::string_view::npos || !AsciiSameText(Trim(line.substr(0, equals)), key)) {
       continue;
     }
     std::string_view value = Trim(line.substr(equals + 1));

@@ -97,13 +97,7 @@ std::unique_ptr<ShellLink> CreateShellLink() {
                                              IID_IUnknown, reinterpret_cast<void**>(&object));
   if (FAILED(created) || object == nullptr) {
     const uint32_t code = static_cast<uint32_t>(created);
-    std::string text = SystemErrorMessage(code).value_or("");
-    if (text.empty()) {
-      char number[32];
-      std::snprintf(number, sizeof number, "OLE error %08X", static_cast<unsigned>(code));
-      text = number;
-    }
-    throw EComError(text, code);
+    throw EComError(SystemErrorLine(code), code);
   }
   IShellLinkA* link = nullptr;
   IPersistFile* file = nullptr;

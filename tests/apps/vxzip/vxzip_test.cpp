@@ -1,12 +1,11 @@
 // vxzip as scripts see it: its output lines, its exit status, and the files
-// it writes. The listing format is also checked piece by piece.
+// it writes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
-#include "archive/zip_listing.h"
 #include "archive/zip_test_support.h"
 #include "platform/files.h"
 #include "support/test_support.h"
@@ -17,16 +16,6 @@ namespace {
 using test::BuildZip;
 using test::ReadFile;
 using test::ShellQuote;
-
-TEST(ZipListing, DatesAndProgressBar) {
-  EXPECT_EQ(FormatDosDateTime((45 << 9) | (6 << 5) | 15, (13 << 11) | (37 << 5) | 21),
-            "2025-06-15 13:37");
-  EXPECT_EQ(FormatDosDateTime(0, 0), "1980-00-00 00:00");
-  EXPECT_EQ(FormatDosDateTime(0xFFFF, 0xFFFF), "2107-15-31 31:63");
-  EXPECT_EQ(ProgressBarText(45, "name.txt", 10, 80), "[####------]  45% name.txt");
-  EXPECT_EQ(ProgressBarText(100, "n", 4, 80), "[####] 100% n");
-  EXPECT_EQ(ProgressBarText(0, "a-long-name", 4, 15), "[----]   0% a-l");
-}
 
 // Runs the vxzip of this build on archives written into a scratch directory.
 class VxzipTest : public ::testing::Test {
