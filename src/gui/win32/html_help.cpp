@@ -1,5 +1,7 @@
 #include "gui/win32/html_help.h"
 
+#include "platform/system_library.h"
+
 namespace vx::gui {
 
 void THtmlHelp::HtmlHelp(const char* file, uint32_t command, uintptr_t data) {
@@ -9,11 +11,8 @@ void THtmlHelp::HtmlHelp(const char* file, uint32_t command, uintptr_t data) {
   if (!tried_) {
     tried_ = true;
     // The library stays loaded: its windows live on after the call returns.
-    HMODULE library = LoadLibraryA(library_);
-    if (library != nullptr) {
-      html_help_ = reinterpret_cast<HtmlHelpFunction>(
-          reinterpret_cast<void (*)()>(GetProcAddress(library, "HtmlHelpA")));
-    }
+    html_help_ = reinterpret_cast<HtmlHelpFunction>(
+        platform::SystemLibraryExport(platform::LoadSystemLibrary(library_), "HtmlHelpA"));
   }
   if (html_help_ == nullptr) return;
   html_help_(nullptr, file, command, static_cast<DWORD_PTR>(data));
