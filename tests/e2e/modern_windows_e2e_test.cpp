@@ -304,37 +304,47 @@ TEST_F(PackageE2E, SaveDialogOpensInTheCurrentDirectory) {
   Click(GetDlgItem(window, kMainButton1));
   HWND diag = WaitForWindow(process.Id(), "TrvDiagForm", kWindowDeadline);
   ASSERT_NE(diag, nullptr);
-  Click(GetDlgItem(diag, kSaveBtn));
-  HWND dialog = nullptr;
-  const DWORD start = GetTickCount();
-  while (dialog == nullptr && GetTickCount() - start < kWindowDeadline) {
-    for (HWND candidate : VisibleWindowsOf(process.Id())) {
-      if (TextOf(candidate) == " Save Diagnostic File") dialog = candidate;
+  // Saves under `name` through the dialog; false when it did not come up.
+  auto save_as = [&](const std::string& name) {
+    Click(GetDlgItem(diag, kSaveBtn));
+    HWND dialog = nullptr;
+    const DWORD start = GetTickCount();
+    while (dialog == nullptr && GetTickCount() - start < kWindowDeadline) {
+      for (HWND candidate : VisibleWindowsOf(process.Id())) {
+        if (TextOf(candidate) == " Save Diagnostic File") dialog = candidate;
+      }
+      Sleep(50);
     }
-    Sleep(50);
-  }
-  ASSERT_NE(dialog, nullptr) << "no save dialog";
-  std::vector<HWND> edits;
-  EnumChildWindows(dialog, CollectEdit, reinterpret_cast<LPARAM>(&edits));
-  ASSERT_FALSE(edits.empty()) << "no file name field";
+    std::vector<HWND> edits;
+    if (dialog != nullptr) EnumChildWindows(dialog, CollectEdit, reinterpret_cast<LPARAM>(&edits));
+    if (edits.empty()) return false;
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(edits.front(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()),
+                        SMTO_ABORTIFHUNG, 5000, &result);
+    Click(GetDlgItem(dialog, IDOK));
+    const DWORD closing = GetTickCount();
+    while (IsWindow(dialog) && GetTickCount() - closing < kWindowDeadline) Sleep(50);
+    return true;
+  };
+  // First into another folder, which the system then remembers as the last
+  // one used.
+  test::ScratchDir elsewhere;
+  ASSERT_TRUE(save_as(elsewhere.File("first.txt"))) << "no save dialog";
+  EXPECT_TRUE(fs::exists(elsewhere.File("first.txt")));
   // A bare name lands in the folder the dialog opened in: the program's
   // current directory, which it sets to C:\ as it starts (so that it keeps no
-  // folder of its medium busy); not the Documents folder, nor the last one used.
+  // folder of its medium busy); not the last one used, nor Documents.
   std::random_device random;
   const std::string name = "diag " + std::to_string(random() % 100000) + ".txt";
-  DWORD_PTR result = 0;
-  SendMessageTimeoutA(edits.front(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()),
-                      SMTO_ABORTIFHUNG, 5000, &result);
-  Click(GetDlgItem(dialog, IDOK));
+  ASSERT_TRUE(save_as(name)) << "no save dialog";
   const std::string saved = "C:\\" + name;
-  const DWORD saving = GetTickCount();
-  while (!fs::exists(saved) && GetTickCount() - saving < kWindowDeadline) Sleep(100);
   EXPECT_TRUE(fs::exists(saved)) << "not saved in setup.exe's current directory";
   if (fs::exists(saved)) {
     EXPECT_EQ(ReadWholeFile(saved), TextOf(GetDlgItem(diag, kMemo1)) + "\r\n");
   }
   std::error_code error;
   fs::remove(saved, error);
+  EXPECT_FALSE(fs::exists(elsewhere.File(name))) << "saved in the last folder used";
 
   Click(GetDlgItem(diag, IDOK));
   PostMessageA(window, WM_CLOSE, 0, 0);
