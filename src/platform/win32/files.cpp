@@ -103,6 +103,14 @@ bool DeleteFile(const std::string& path) {
 }
 
 bool MoveFileReplacing(const std::string& from, const std::string& to) {
+  // Windows refuses to replace a read-only file or a directory; Wine run by
+  // root would not, so the refusal is made here for every system alike.
+  const DWORD existing = GetFileAttributesA(to.c_str());
+  if (existing != INVALID_FILE_ATTRIBUTES &&
+      (existing & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+    win32::RecordError(ERROR_ACCESS_DENIED);
+    return false;
+  }
   return Succeeded(MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING));
 }
 
