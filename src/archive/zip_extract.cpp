@@ -2,6 +2,7 @@
 // the decoder by method with its password loop, and the CRC-32 check.
 #include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <memory>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "archive/password_requests.h"
 #include "archive/progress.h"
 #include "archive/zip_archive.h"
+#include "archive/winzip_aes.h"
 #include "archive/zip_crypto.h"
 #include "platform/files.h"
 
@@ -65,6 +67,54 @@ class TDeclaredSizeStream : public TStream {
   uint64_t written_ = 0;
 };
 
+// Passes a member's bytes on to its file and keeps their count and CRC-32,
+// so the file is judged by what was really written to it.
+class TCheckedOutput : public TStream {
+ public:
+  explicit TCheckedOutput(TStream& target) : target_(target) {}
+  int64_t Read(void*, int64_t) override { return 0; }
+  int64_t Write(const void* buffer, int64_t count) override {
+    const int64_t written = target_.Write(buffer, count);
+    if (written > 0) {
+      crc_ = Crc32Update(crc_, buffer, static_cast<size_t>(written));
+      bytes_ += written;
+    }
+    return written;
+  }
+  int64_t Seek(int64_t offset, SeekOrigin origin) override { return target_.Seek(offset, origin); }
+  // An AE-2 member (WinZip AES) stores no CRC-32: its authentication code,
+  // checked while it was decoded, vouches for it instead.
+  bool Matches(const TAbZipItem& item) const {
+    const bool crc_stored = !(item.CompressionMethod() == kWinZipAesMethod && item.CRC32() == 0);
+    return (crc_ == item.CRC32() || !crc_stored) &&
+           static_cast<uint64_t>(bytes_) == item.StoredUncompressedSize();
+  }
+
+ private:
+  TStream& target_;
+  uint32_t crc_ = 0;
+  int64_t bytes_ = 0;
+};
+
+// Creates an empty file with a name of its own in the directory of `path`,
+// for the member that will replace `path`; its name in `temporary`.
+std::unique_ptr<platform::TFileStream> CreateTemporaryBeside(const std::string& path,
+                                                             std::string& temporary) {
+  const std::string directory = ExtractFilePath(path);
+  for (uint32_t attempt = 0;; ++attempt) {
+    char name[32];
+    std::snprintf(name, sizeof name, "~vx%04X.tmp", static_cast<unsigned>(attempt));
+    temporary = directory + name;
+    try {
+      return platform::TFileStream::CreateNew(temporary);
+    } catch (const EFileError& error) {
+      // Another file of that name: try the next; anything else is final.
+      if (error.ErrorCode() == platform::kErrorFileExists && attempt < 0xFFFF) continue;
+      throw EFCreateError("Cannot create file " + path + ". " + error.Message(), error.ErrorCode());
+    }
+  }
+}
+
 }  // namespace
 
 void TAbZipArchive::ExtractItemAt(TAbArchiveItem& item, const std::string& name) {
@@ -110,19 +160,34 @@ void TAbZipArchive::UnzipToFile(TAbZipItem& item, const std::string& name) {
     path = chosen;
   }
 
-  std::unique_ptr<platform::TFileStream> file;
+  // The member is decoded into a file of its own beside the target and takes
+  // the target's place only once its size and CRC-32 have checked out: a
+  // member that fails or is aborted leaves an existing file as it was.
+  // A member whose CRC-32 failed (reported, not raised, when the archive has
+  // a failure handler) still lands where there was no file before.
+  const bool replacing = platform::FileExists(path);
+  std::string temporary;
+  std::unique_ptr<platform::TFileStream> file = CreateTemporaryBeside(path, temporary);
   try {
-    file = platform::TFileStream::CreateAlways(path);
-  } catch (const EFileError& error) {
-    throw EFCreateError("Cannot create file " + path + ". " + error.Message(), error.ErrorCode());
-  }
-
-  try {
-    UnzipToStream(item, file.get());
+    TCheckedOutput output(*file);
+    UnzipToStream(item, &output);
+    if (replacing && !output.Matches(item)) {
+      file.reset();
+      platform::DeleteFile(temporary);
+      return;
+    }
     file->SetDosDateTime(item.LastModFileDate(), item.LastModFileTime());
+    file.reset();
+    if (!platform::MoveFileReplacing(temporary, path)) {
+      // The target is read-only (not cleared by OnConfirmOverwrite), a
+      // directory, or in use.
+      const uint32_t error = platform::LastError();
+      throw EFCreateError(
+          "Cannot create file " + path + " (system error " + std::to_string(error) + ")", error);
+    }
+    temporary.clear();
     const uint32_t attributes = item.ExternalFileAttributes() & kSettableAttributes;
     platform::SetFileAttributes(path, attributes != 0 ? attributes : platform::kAttrNormal);
-    file.reset();
   } catch (...) {
     try {
       throw;
@@ -131,10 +196,7 @@ void TAbZipArchive::UnzipToFile(TAbZipItem& item, const std::string& name) {
     } catch (...) {
     }
     file.reset();
-    if (platform::FileExists(path)) {
-      platform::SetFileAttributes(path, platform::kAttrNormal);
-      platform::DeleteFile(path);
-    }
+    if (!temporary.empty()) platform::DeleteFile(temporary);
     throw;
   }
 }

@@ -31,6 +31,10 @@ bool CreateDirectory(const std::string& path);  // one level; false if it exists
 bool CreateDirs(const std::string& directory);
 bool RemoveDirectory(const std::string& path);  // an empty directory
 bool DeleteFile(const std::string& path);
+// Renames the file `from` to `to` in the same directory, replacing a file
+// `to` in one step; false with LastError() set when it cannot (`to` is
+// read-only, a directory or in use: it is then left as it was).
+bool MoveFileReplacing(const std::string& from, const std::string& to);
 uint32_t GetFileAttributes(const std::string& path);  // kInvalidAttributes when absent
 bool SetFileAttributes(const std::string& path, uint32_t attributes);
 
@@ -59,6 +63,9 @@ class TFileStream : public TStream {
   static std::unique_ptr<TFileStream> OpenRead(const std::string& path);
   // Created or truncated, opened for writing with no sharing.
   static std::unique_ptr<TFileStream> CreateAlways(const std::string& path);
+  // Created only where no file of that name exists (else EFileError with
+  // ERROR_FILE_EXISTS), opened for writing with no sharing.
+  static std::unique_ptr<TFileStream> CreateNew(const std::string& path);
 
   ~TFileStream() override;
   int64_t Read(void* buffer, int64_t count) override;

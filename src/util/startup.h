@@ -30,8 +30,8 @@ int32_t PhysicalMemoryMBFromBytes(uint64_t bytes);
 // set "FlashTaskBar",
 // switches keyboard cues on for NT 5 and later, and keeps the three values
 // below. Every font the program creates names its face and no file dialog
-// is opened without an initial directory, so there is no default face or
-// dialog directory to keep.
+// is opened without an initial directory (the save dialog is given the
+// current one), so there is no default face or dialog directory to keep.
 void StartupSummary();
 
 // The values StartupSummary kept; 0 or "" before it has run.

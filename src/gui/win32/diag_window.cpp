@@ -11,6 +11,7 @@
 
 #include "gui/win32/message_box.h"
 #include "platform/exception.h"
+#include "platform/files.h"
 
 namespace vx::gui {
 
@@ -341,7 +342,10 @@ bool TDiagWindow::RunSaveDialog(const TSaveDialogRequest& request, std::string& 
   dialog.hwndOwner = window_.get();
   dialog.lpstrFile = file.data();
   dialog.nMaxFile = static_cast<DWORD>(file.size());
-  dialog.lpstrInitialDir = request.InitialDir.empty() ? nullptr : request.InitialDir.c_str();
+  // Without a directory the dialog would open in the last one used, or in Documents.
+  const std::string initial_dir =
+      request.InitialDir.empty() ? platform::GetCurrentDirectory() : request.InitialDir;
+  dialog.lpstrInitialDir = initial_dir.c_str();
   dialog.lpstrTitle = request.Title.c_str();
   dialog.Flags = OFN_EXPLORER | (request.OverwritePrompt ? OFN_OVERWRITEPROMPT : 0) |
                  (request.HideReadOnly ? OFN_HIDEREADONLY : 0) |

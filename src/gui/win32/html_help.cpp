@@ -1,6 +1,6 @@
 #include "gui/win32/html_help.h"
 
-#include "gui/win32/handles.h"
+#include "platform/system_library.h"
 
 namespace vx::gui {
 
@@ -10,14 +10,9 @@ void THtmlHelp::HtmlHelp(const char* file, uint32_t command, uintptr_t data) {
   if (!tried_ && command == kHhCloseAll) return;
   if (!tried_) {
     tried_ = true;
-    UniqueModule library(LoadLibraryA(library_));
-    if (library) {
-      html_help_ = reinterpret_cast<HtmlHelpFunction>(
-          reinterpret_cast<void (*)()>(GetProcAddress(library.get(), "HtmlHelpA")));
-    }
-    // The viewer's library stays loaded: its windows live on after the call
-    // returns. A library without the viewer is let go.
-    if (html_help_ != nullptr) library.release();
+    // The library stays loaded: its windows live on after the call returns.
+    html_help_ = reinterpret_cast<HtmlHelpFunction>(
+        platform::SystemLibraryExport(platform::LoadSystemLibrary(library_), "HtmlHelpA"));
   }
   if (html_help_ == nullptr) return;
   html_help_(nullptr, file, command, static_cast<DWORD_PTR>(data));

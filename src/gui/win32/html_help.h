@@ -1,4 +1,5 @@
-// The HTML Help viewer of the system ("hhctrl.ocx"), loaded at its first use.
+// The HTML Help viewer of the system ("hhctrl.ocx"), loaded from the system
+// directory at its first use.
 // Where it cannot be loaded every request does nothing.
 #pragma once
 
@@ -9,7 +10,8 @@ namespace vx::gui {
 
 class THtmlHelp : public THtmlHelpViewer {
  public:
-  // `library`: where the viewer's HtmlHelpA lives.
+  // `library`: the file name, in the system directory, of the library with
+  // the viewer's HtmlHelpA.
   explicit THtmlHelp(const char* library = "hhctrl.ocx") : library_(library) {}
   void HtmlHelp(const char* file, uint32_t command, uintptr_t data) override;
   // Whether the viewer has been loaded (false before the first request and

@@ -176,6 +176,27 @@ bool DeleteFile(const std::string& path) {
   return true;
 }
 
+bool MoveFileReplacing(const std::string& from, const std::string& to) {
+  std::optional<std::string> host_from = Host(from);
+  std::optional<std::string> host_to = Host(to);
+  if (!host_from || !host_to) return false;
+  struct stat status;
+  if (lstat(host_from->c_str(), &status) != 0) return FailFromErrno(*host_from);
+  // Windows replaces neither a directory nor a read-only file nor one in use.
+  if (lstat(host_to->c_str(), &status) == 0) {
+    if (S_ISDIR(status.st_mode) || (!S_ISLNK(status.st_mode) && (status.st_mode & S_IWUSR) == 0)) {
+      RecordError(kErrorAccessDenied);
+      return false;
+    }
+    if (S_ISREG(status.st_mode) && HeldOpen(*host_to)) {
+      RecordError(kErrorSharingViolation);
+      return false;
+    }
+  }
+  if (rename(host_from->c_str(), host_to->c_str()) != 0) return FailFromErrno(*host_to);
+  return true;
+}
+
 uint32_t GetFileAttributes(const std::string& path) {
   std::optional<std::string> host = Host(path);
   struct stat status;
@@ -306,6 +327,15 @@ std::unique_ptr<TFileStream> TFileStream::CreateAlways(const std::string& path) 
     close(fd);
     RaiseFileError("Cannot create file", path, code);
   }
+  return std::unique_ptr<TFileStream>(new TFileStream(path, fd));
+}
+
+std::unique_ptr<TFileStream> TFileStream::CreateNew(const std::string& path) {
+  std::optional<std::string> host = ToHostPath(path);
+  if (!host) RaiseFileError("Cannot create file", path, kErrorPathNotFound);
+  int fd = open(host->c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) RaiseFromErrno("Cannot create file", path, *host);
+  flock(fd, LOCK_EX | LOCK_NB);  // no sharing, as on Windows
   return std::unique_ptr<TFileStream>(new TFileStream(path, fd));
 }
 

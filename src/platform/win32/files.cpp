@@ -102,6 +102,18 @@ bool DeleteFile(const std::string& path) {
   return Succeeded(DeleteFileA(path.c_str()));
 }
 
+bool MoveFileReplacing(const std::string& from, const std::string& to) {
+  // Windows refuses to replace a read-only file or a directory; Wine run by
+  // root would not, so the refusal is made here for every system alike.
+  const DWORD existing = GetFileAttributesA(to.c_str());
+  if (existing != INVALID_FILE_ATTRIBUTES &&
+      (existing & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+    win32::RecordError(ERROR_ACCESS_DENIED);
+    return false;
+  }
+  return Succeeded(MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING));
+}
+
 uint32_t GetFileAttributes(const std::string& path) {
   DWORD attributes = GetFileAttributesA(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) RecordLastError();
@@ -205,6 +217,13 @@ std::unique_ptr<TFileStream> TFileStream::CreateAlways(const std::string& path) 
   }
   HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               flags, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) RaiseFileError("Cannot create file", path);
+  return std::unique_ptr<TFileStream>(new TFileStream(path, reinterpret_cast<intptr_t>(handle)));
+}
+
+std::unique_ptr<TFileStream> TFileStream::CreateNew(const std::string& path) {
+  HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) RaiseFileError("Cannot create file", path);
   return std::unique_ptr<TFileStream>(new TFileStream(path, reinterpret_cast<intptr_t>(handle)));
 }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/system_library.h"
 #include "platform/win32/windows_api.h"
 // After <windows.h>, which they need.
 #include <malloc.h>
@@ -79,11 +80,11 @@ int32_t MenuFontPointSize() {
 bool BindProcessStatusLibrary() {
   ProcessStatusLibrary& library = Psapi();
   if (library.module != nullptr) return true;
-  HMODULE module = ::LoadLibraryA("PSAPI.dll");
+  SystemLibrary module = LoadSystemLibrary("psapi.dll");
   if (module == nullptr) return false;
-  library.module = module;
+  library.module = static_cast<HMODULE>(module);
   library.get_process_memory_info = reinterpret_cast<GetProcessMemoryInfoFunction>(
-      reinterpret_cast<void (*)()>(::GetProcAddress(module, "GetProcessMemoryInfo")));
+      SystemLibraryExport(module, "GetProcessMemoryInfo"));
   return true;
 }
 

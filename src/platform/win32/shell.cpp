@@ -1,6 +1,7 @@
 #include "platform/shell.h"
 
 #include "platform/errors.h"
+#include "platform/system_library.h"
 
 #include "platform/win32/windows_api.h"
 // shlobj.h needs windows.h before it.
@@ -12,6 +13,35 @@
 namespace vx::platform {
 
 namespace {
+
+// The version-resource reader of the system, loaded at its first use.
+struct VersionLibrary {
+  using GetFileVersionInfoSizeFunction = DWORD(WINAPI*)(LPCSTR, LPDWORD);
+  using GetFileVersionInfoFunction = BOOL(WINAPI*)(LPCSTR, DWORD, DWORD, LPVOID);
+  using VerQueryValueFunction = BOOL(WINAPI*)(LPCVOID, LPCSTR, LPVOID*, PUINT);
+
+  VersionLibrary() {
+    SystemLibrary library = LoadSystemLibrary("version.dll");
+    info_size = reinterpret_cast<GetFileVersionInfoSizeFunction>(
+        SystemLibraryExport(library, "GetFileVersionInfoSizeA"));
+    info = reinterpret_cast<GetFileVersionInfoFunction>(
+        SystemLibraryExport(library, "GetFileVersionInfoA"));
+    query_value =
+        reinterpret_cast<VerQueryValueFunction>(SystemLibraryExport(library, "VerQueryValueA"));
+  }
+  bool Complete() const {
+    return info_size != nullptr && info != nullptr && query_value != nullptr;
+  }
+
+  GetFileVersionInfoSizeFunction info_size = nullptr;
+  GetFileVersionInfoFunction info = nullptr;
+  VerQueryValueFunction query_value = nullptr;
+};
+
+const VersionLibrary& Version() {
+  static const VersionLibrary library;
+  return library;
+}
 
 std::string PathOfItemList(LPITEMIDLIST items) {
   char buffer[MAX_PATH] = {};
@@ -118,19 +148,22 @@ VersionInfoResult ReadVersionString(const std::string& file, const std::string& 
   if (::GetFileAttributesA(file.c_str()) == INVALID_FILE_ATTRIBUTES) {
     return VersionInfoResult::vrCannotOpen;
   }
+  const VersionLibrary& version = Version();
+  // Only where the system's reader is missing or damaged.
+  if (!version.Complete()) return VersionInfoResult::vrCannotRead;
   DWORD handle = 0;
-  const DWORD size = ::GetFileVersionInfoSizeA(file.c_str(), &handle);
+  const DWORD size = version.info_size(file.c_str(), &handle);
   if (size == 0) return VersionInfoResult::vrNoVersionInfo;
   std::vector<char> data(size);
-  if (!::GetFileVersionInfoA(file.c_str(), handle, size, data.data())) {
+  if (!version.info(file.c_str(), handle, size, data.data())) {
     return VersionInfoResult::vrCannotRead;
   }
   // The first language and code page of the resource name its string table.
   void* translation = nullptr;
   UINT translation_size = 0;
   char table[64];
-  if (::VerQueryValueA(data.data(), "\\VarFileInfo\\Translation", &translation,
-                       &translation_size) &&
+  if (version.query_value(data.data(), "\\VarFileInfo\\Translation", &translation,
+                          &translation_size) &&
       translation_size >= 4) {
     const auto* words = static_cast<const WORD*>(translation);
     std::snprintf(table, sizeof table, "\\StringFileInfo\\%04X%04X\\", words[0], words[1]);
@@ -141,7 +174,7 @@ VersionInfoResult ReadVersionString(const std::string& file, const std::string& 
   void* text = nullptr;
   UINT text_size = 0;
   const std::string query = table + key;
-  if (!::VerQueryValueA(data.data(), query.c_str(), &text, &text_size) || text == nullptr) {
+  if (!version.query_value(data.data(), query.c_str(), &text, &text_size) || text == nullptr) {
     return VersionInfoResult::vrKeyNotFound;
   }
   const char* chars = static_cast<const char*>(text);

@@ -38,6 +38,16 @@ uint32_t NumberOfProcessors() {
 }
 
 uint64_t TotalPhysicalMemory() {
+  // The extended query gives the whole figure to a 32-bit program as well;
+  // the old one stops at 2 GB there. Looked up, for systems without it.
+  using GlobalMemoryStatusExFunction = BOOL(WINAPI*)(LPMEMORYSTATUSEX);
+  if (auto query_ex =
+          win32::OptionalExport<GlobalMemoryStatusExFunction>("kernel32", "GlobalMemoryStatusEx")) {
+    MEMORYSTATUSEX extended;
+    std::memset(&extended, 0, sizeof extended);
+    extended.dwLength = sizeof extended;
+    if (query_ex(&extended)) return extended.ullTotalPhys;
+  }
   MEMORYSTATUS status;
   std::memset(&status, 0, sizeof status);
   status.dwLength = sizeof status;

@@ -101,6 +101,27 @@ TEST_F(VxzipTest, ExtractWritesTheTreeAndReportsFailures) {
   EXPECT_FALSE(ReadFile(dir_.File("mixed/secret.txt")));
 }
 
+// A member that fails over an existing file leaves that file as it was, and
+// nothing else behind; the members that check out replace theirs.
+TEST_F(VxzipTest, AFailedMemberKeepsTheFileItWouldHaveReplaced) {
+  const std::string out = dir_.File("kept");
+  ASSERT_TRUE(platform::CreateDirs(out));
+  for (const char* name : {"ok.txt", "bad.txt", "last.txt"}) {
+    test::WriteFile(dir_.File(std::string("kept/") + name), std::string("old ") + name);
+  }
+  test::ProcessResult run = Vxzip("extract " + Quoted("mixed.zip") + " -d " + ShellQuote(out));
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_EQ(ReadFile(dir_.File("kept/bad.txt")), "old bad.txt");
+  EXPECT_EQ(ReadFile(dir_.File("kept/ok.txt")), "fine");
+  EXPECT_EQ(ReadFile(dir_.File("kept/last.txt")), "end");
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(out)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"bad.txt", "last.txt", "ok.txt"}));
+}
+
 TEST_F(VxzipTest, ExtractWithMasksAndJunkedPaths) {
   test::ProcessResult run = Vxzip("extract " + Quoted("good.zip") + " -j -d " + Quoted("flat") +
                                   " " + ShellQuote("*.txt"));
