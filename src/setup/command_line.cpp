@@ -26,25 +26,38 @@ std::string Unquote(const std::string& value) {
 
 }  // namespace
 
+namespace {
+
+// The exit codes and what they mean, for the log and the switch list.
+struct TExitCodeText {
+  TSetupExitCode code;
+  const char* meaning;
+};
+constexpr TExitCodeText kExitCodeTexts[] = {
+    {secInstalled, "installed"},
+    {secStartupProblem, "start-up problem"},
+    {secDirectoryRefused, "directory refused or not creatable"},
+    {secArchiveProblem, "archive cannot be opened or space insufficient"},
+    {secMemberFailed, "a member failed, installation incomplete"},
+    {secMainExeMissing, "main executable missing after extraction"},
+    {secBadCommandLine, "bad command line"},
+};
+
+}  // namespace
+
 std::string ExitCodeMeaning(int32_t code) {
-  switch (code) {
-    case secInstalled:
-      return "installed";
-    case secStartupProblem:
-      return "start-up problem";
-    case secDirectoryRefused:
-      return "directory refused or not creatable";
-    case secArchiveProblem:
-      return "archive cannot be opened or space insufficient";
-    case secMemberFailed:
-      return "a member failed, installation incomplete";
-    case secMainExeMissing:
-      return "main executable missing after extraction";
-    case secBadCommandLine:
-      return "bad command line";
-    default:
-      return "unknown";
+  for (const TExitCodeText& entry : kExitCodeTexts) {
+    if (entry.code == code) return entry.meaning;
   }
+  return "unknown";
+}
+
+bool AsksForSilence(const std::vector<std::string>& arguments) {
+  for (const std::string& argument : arguments) {
+    const std::string name = Upper(argument);
+    if (name == "/SILENT" || name == "/S" || name == "-SILENT" || name == "-S") return true;
+  }
+  return false;
 }
 
 std::vector<std::string> SplitCommandLine(const std::string& text) {
@@ -78,6 +91,17 @@ std::vector<std::string> SplitCommandLine(const std::string& text) {
   }
   if (in_argument) arguments.push_back(current);
   return arguments;
+}
+
+std::string ArgumentText(const std::string& line) {
+  size_t i = 0;
+  bool quoted = false;
+  for (; i < line.size(); ++i) {
+    if (line[i] == '"') quoted = !quoted;
+    if (!quoted && (line[i] == ' ' || line[i] == '\t')) break;
+  }
+  while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+  return line.substr(i);
 }
 
 bool ParseSetupCommandLine(const std::vector<std::string>& arguments, TSetupCommandLine& result,
@@ -141,23 +165,21 @@ bool ParseSetupCommandLine(const std::vector<std::string>& arguments, TSetupComm
 }
 
 std::string SetupSwitchesText() {
-  return "Usage: SETUP [/SILENT] [/DIR=path] [/LOG=file]\r\n"
-         "       SETUP /DIAG=file [/LOG=file]\r\n"
-         "\r\n"
-         "/SILENT or /S\tInstall without any window or message\r\n"
-         "/DIR=path\tInstall into this directory\r\n"
-         "/LOG=file\tWrite a log of the run to this file\r\n"
-         "/DIAG=file\tWrite the diagnostic report to this file\r\n"
-         "/?\t\tShow this list\r\n"
-         "\r\n"
-         "Exit codes:\r\n"
-         "0  installed\r\n"
-         "1  start-up problem\r\n"
-         "2  directory refused or not creatable\r\n"
-         "3  archive cannot be opened or space insufficient\r\n"
-         "4  a member failed, installation incomplete\r\n"
-         "5  main executable missing after extraction\r\n"
-         "64  bad command line";
+  std::string text =
+      "Usage: SETUP [/SILENT] [/DIR=path] [/LOG=file]\r\n"
+      "       SETUP /DIAG=file [/LOG=file]\r\n"
+      "\r\n"
+      "/SILENT or /S\tInstall without any window or message\r\n"
+      "/DIR=path\tInstall into this directory\r\n"
+      "/LOG=file\tWrite a log of the run to this file\r\n"
+      "/DIAG=file\tWrite the diagnostic report to this file\r\n"
+      "/?\t\tShow this list\r\n"
+      "\r\n"
+      "Exit codes:";
+  for (const TExitCodeText& entry : kExitCodeTexts) {
+    text += "\r\n" + std::to_string(entry.code) + "  " + entry.meaning;
+  }
+  return text;
 }
 
 }  // namespace vx

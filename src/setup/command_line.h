@@ -17,8 +17,8 @@
 
 namespace vx {
 
-// What the program's exit code tells. The one table of codes: the README
-// lists the same.
+// What the program's exit code tells; ExitCodeMeaning and the switch list
+// give their texts from one table, and the README lists the same.
 enum TSetupExitCode : int32_t {
   secInstalled = 0,         // installed (warnings about shortcuts included)
   secStartupProblem = 1,    // a start-up check failed, or the log/report could not be written
@@ -46,6 +46,13 @@ struct TSetupCommandLine {
 // group blanks into an argument and are removed, "\"" inside quotes is a
 // literal quote. Backslashes are kept as they are (they are path separators).
 std::vector<std::string> SplitCommandLine(const std::string& text);
+
+// True when an argument is one of the silence switches: a command line that
+// asks for silence is silent even when it is wrong.
+bool AsksForSilence(const std::vector<std::string>& arguments);
+
+// The text after the program's name (quoted or not) as typed, for the log.
+std::string ArgumentText(const std::string& command_line);
 
 // Parses the arguments after the program's name. False with `error` set
 // (naming the offending argument) for an unknown switch, a switch without

@@ -28,6 +28,10 @@ void TSetupLog::Line(const std::string& text) {
   sink_(bytes);
 }
 
+void TSetupLog::Message(TMessageKind kind, const std::string& text) {
+  Line("Message (" + MessageKindName(kind) + "): " + text);
+}
+
 std::string LogTimestamp() {
   const platform::LocalDateTime now = platform::CurrentLocalDateTime();
   char text[64];
@@ -60,7 +64,7 @@ std::string MessageKindName(TMessageKind kind) {
 
 TModalResult TSilentMessageView::ShowMessageBox(const TMessageBox& box,
                                                 const std::function<void()>&) {
-  log_.Line("Message (" + MessageKindName(box.Kind) + "): " + box.Text);
+  log_.Message(box.Kind, box.Text);
   switch (box.Buttons) {
     case mbYesNo:
       return mrNo;
@@ -73,13 +77,13 @@ TModalResult TSilentMessageView::ShowMessageBox(const TMessageBox& box,
 
 TModalResult TLoggingMessageView::ShowMessageBox(const TMessageBox& box,
                                                  const std::function<void()>& help) {
-  log_.Line("Message (" + MessageKindName(box.Kind) + "): " + box.Text);
+  log_.Message(box.Kind, box.Text);
   return shown_.ShowMessageBox(box, help);
 }
 
-std::string SettingsLogLine(const TForm1& form) {
-  const TInstallOptions& options = form.InstallOptions;
-  return "Settings read from " + form.SettingsFile() + ": InstTitle=" + options.InstTitle +
+std::string SettingsLogLine(const TSetupPackage& package) {
+  const TInstallOptions& options = package.InstallOptions;
+  return "Settings read from " + package.SettingsFile() + ": InstTitle=" + options.InstTitle +
          ", InstDir=" + options.InstDir + ", DiskNeededMB=" + std::to_string(options.DiskNeededMB) +
          ", exename=" + options.ExeName + ", archive=" + options.ZipPath;
 }
@@ -104,31 +108,35 @@ int32_t ExitCodeForOutcome(TInstallOutcome outcome) {
 }
 
 TSilentSetup::TSilentSetup(TSetupSystem& system, TSetupLog& log)
-    : MessageView(log), Messages(MessageView), Form(MainView, Messages, system), log_(log) {
-  Form.InstallRun.OnLog = [this](const std::string& line) { log_.Line(line); };
+    : MessageView(log),
+      Messages(MessageView),
+      Package(Messages, system),
+      InstallRun(Package.InstallOptions, unseen_, Messages, system),
+      log_(log) {
+  InstallRun.OnLog = [this](const std::string& line) { log_.Line(line); };
 }
 
 int32_t TSilentSetup::Run(const std::string& dir) {
   try {
-    Form.FormCreate();
+    Package.Load();
   } catch (const std::exception& error) {
-    log_.Line("Message (error): " + std::string(error.what()));
+    log_.Message(mkError, error.what());
     return secStartupProblem;
   }
   if (Messages.EndRequested()) return secStartupProblem;
 
-  log_.Line(SettingsLogLine(Form));
+  log_.Line(SettingsLogLine(Package));
   if (!dir.empty()) {
-    Form.InstallOptions.InstDir = dir;
+    Package.InstallOptions.InstDir = dir;
     log_.Line("Directory from the command line: " + dir);
   }
   try {
-    Form.InstallBtnClick();
+    InstallRun.InstallBtnClick();
   } catch (const std::exception& error) {
-    log_.Line("Message (error): " + std::string(error.what()));
+    log_.Message(mkError, error.what());
     return secStartupProblem;
   }
-  return ExitCodeForOutcome(Form.InstallRun.Outcome());
+  return ExitCodeForOutcome(InstallRun.Outcome());
 }
 
 }  // namespace vx

@@ -8,7 +8,6 @@
 #include "platform/system.h"
 #include "util/drive_probes.h"
 #include "util/environment_utils.h"
-#include "util/messages.h"
 
 namespace vx {
 
@@ -62,8 +61,7 @@ std::string RawStandardDir(int32_t kind, const std::string& named) {
     case sdtApplication:
       return ProgramDirectory();
     default:
-      ShowErrorMessage("program error: unexpected case of sdt");
-      return "";
+      throw Exception("program error: unexpected case of sdt");
   }
 }
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/exception.h"
+#include "support/scripted_message_view.h"
 #include "support/test_support.h"
 
 #ifndef _WIN32
@@ -558,7 +559,9 @@ TEST(DiagWindowOnThisMachine, RunsTheToolAndCollectsItsReport) {
 
   ScriptedDiagView view;
   view.memo = kReport;
-  TPlatformDiagSystem system;
+  test::ScriptedMessageView boxes;
+  TMessageService messages{boxes};
+  TPlatformDiagSystem system{messages};
   TKeldaRun run;
   TrvDiagForm form(view, system, run);
   form.FormActivate();

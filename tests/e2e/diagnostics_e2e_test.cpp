@@ -157,7 +157,7 @@ class DiagnosticsE2E : public testing::Test {
   // Unpacks the sample product as the installation would.
   void InstallProduct(const std::string& dir) {
     fs::create_directories(dir);
-    TAbUnZipper unzipper;
+    TAbUnZipper unzipper{RefuseEveryDisk()};
     unzipper.SetFileName(package_.Path() + "\\vestrix.zip");
     unzipper.SetBaseDirectory(dir);
     unzipper.SetExtractOptions({eoCreateDirs, eoRestorePath});
