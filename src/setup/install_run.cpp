@@ -290,7 +290,7 @@ void TInstallRun::QuitBtnClick() {
   // A second press pumped from inside the first adds nothing.
   if (quitting_) return;
   quitting_ = true;
-  if (extracting_) outcome_ = TInstallOutcome::Stopped;
+  if (extracting_) outcome_ = TInstallOutcome::Cancelled;
   abort_requested_ = true;
   observer_.ShowNow();
   messages_.Show(mkWarning, mbOK, kNoHelpContext,

@@ -57,7 +57,8 @@ enum class TInstallOutcome : int32_t {
   DirectoryRefused,  // the directory rules refused it, or it could not be made
   ArchiveProblem,    // the archive could not be opened, or the space is too small
   MemberFailed,      // a member could not be extracted
-  Stopped,           // "Quit", or an unexpected error during the extraction
+  Stopped,           // an unexpected error during the extraction
+  Cancelled,         // "Quit" (or the close box) during the extraction
   MainExeMissing,    // everything extracted, but the main executable is absent
   Installed,         // extracted and the main executable present
 };

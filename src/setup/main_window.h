@@ -78,8 +78,8 @@ class TSetupPackage {
 
   TInstallOptions InstallOptions;
 
-  // The program's directory becomes the current one and then, when C:\
-  // exists, C:\; the settings are read and the readme checked. Returns the
+  // The program's directory becomes the current one and then the root of
+  // drive C: when it exists; the settings are read and the readme checked. Returns the
   // readme's bytes; none when it is missing (a fatal error) or unreadable
   // (an error box).
   std::optional<std::string> Load();

@@ -49,8 +49,12 @@ class TSetupPlatform {
   // A sink on the log file `path`, created (or emptied) now; raises an
   // exception that says why when it cannot be.
   virtual TSetupLog::Sink CreateLog(const std::string& path) = 0;
-  // The local time as each log line begins.
+  // The local time as each log line begins: "2026-12-08 16:40:05".
   virtual std::string Timestamp() = 0;
+  // Where "/LOG" without a file name writes.
+  virtual std::string TempDirectory() = 0;
+  // The absolute form of a path given on the command line.
+  virtual std::string FullPath(const std::string& path) = 0;
   virtual TSetupSystem& System() = 0;
   // The shell the shortcuts are made with.
   virtual TStShell& Shell() = 0;

@@ -13,7 +13,7 @@ TSetupLog::TSetupLog(Sink sink, Clock clock) : sink_(std::move(sink)), clock_(st
 }
 
 void TSetupLog::Line(const std::string& text) {
-  if (!sink_) return;
+  if (!sink_ || failed_) return;
   std::string bytes = clock_() + "  ";
   for (size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
@@ -25,7 +25,11 @@ void TSetupLog::Line(const std::string& text) {
     }
   }
   bytes += "\r\n";
-  sink_(bytes);
+  try {
+    sink_(bytes);
+  } catch (...) {
+    failed_ = true;
+  }
 }
 
 void TSetupLog::Message(TMessageKind kind, const std::string& text) {
@@ -101,6 +105,8 @@ int32_t ExitCodeForOutcome(TInstallOutcome outcome) {
       return secMemberFailed;
     case TInstallOutcome::MainExeMissing:
       return secMainExeMissing;
+    case TInstallOutcome::Cancelled:
+      return secCancelled;
     case TInstallOutcome::None:
       break;
   }

@@ -30,13 +30,17 @@ class TSetupLog {
   explicit TSetupLog(Sink sink = nullptr, Clock clock = nullptr);
 
   bool Enabled() const { return static_cast<bool>(sink_); }
+  // Never raises: a sink that fails is noticed once, and the log says
+  // nothing more while the run goes on.
   void Line(const std::string& text);
+  bool Failed() const { return failed_; }
   // A message to the user: "Message (error): text".
   void Message(TMessageKind kind, const std::string& text);
 
  private:
   Sink sink_;
   Clock clock_;
+  bool failed_ = false;
 };
 
 // "2026-12-08 16:40:05": the local time as the log's lines begin.

@@ -649,6 +649,24 @@ TEST(DiagnosticFileTest, WritesTheWindowsTextWithTheToolsLines) {
   }
 }
 
+TEST(DiagnosticFileTest, AToolWhoseInputCannotBeWrittenIsALineOfTheReport) {
+  ScriptedDiagSystem system;
+  TKeldaRun run;
+  system.product_dir = "D:\\VX";
+  system.files["D:\\VX\\Kelda.Exe"] = "MZ";
+  system.unwritable.insert("D:\\VX\\kelrpt.sti");
+  std::string error;
+  const bool written = WriteDiagnosticFile(
+      system, run,
+      [](const std::string&, const std::string&, const std::string&, const std::string&, float) {
+        return std::string("Report line 1");
+      },
+      "Setup", "", 1.5f, "C:\\diag.txt", [](int32_t) {}, error);
+  EXPECT_TRUE(written) << error;
+  EXPECT_EQ(system.files["C:\\diag.txt"],
+            "Report line 1\r\nKELDA could not be started: Access is denied\r\n");
+}
+
 TEST(DiagnosticFileTest, AReportThatCannotBeBuiltWritesNothing) {
   ScriptedDiagSystem system;
   TKeldaRun run;

@@ -86,6 +86,7 @@ class ScriptedPlatform : public TSetupPlatform {
   std::string command_line = "D:\\SETUP.EXE";
   std::string log;
   bool log_fails = false;
+  int log_lines_left = -1;         // lines the log takes before its writes fail; -1: no limit
   std::vector<std::string> boxes;  // caption | text
   std::vector<std::string> diagnostic_files;
   std::function<bool(TMessageService&, std::string&)> diagnostics =
@@ -102,9 +103,18 @@ class ScriptedPlatform : public TSetupPlatform {
   TSetupLog::Sink CreateLog(const std::string& path) override {
     if (log_fails) throw std::runtime_error("Access denied");
     log += "[" + path + "]\r\n";
-    return [this](const std::string& bytes) { log += bytes; };
+    return [this](const std::string& bytes) {
+      if (log_lines_left == 0) throw std::runtime_error("There is not enough space on the disk");
+      if (log_lines_left > 0) --log_lines_left;
+      log += bytes;
+    };
   }
-  std::string Timestamp() override { return "T"; }
+  std::string Timestamp() override { return "2026-12-08 10:00:00"; }
+  std::string TempDirectory() override { return "C:\\TEMP\\"; }
+  // Relative paths are taken in D:\ (where the package is).
+  std::string FullPath(const std::string& path) override {
+    return path.size() > 1 && path[1] == ':' ? path : "D:\\" + path;
+  }
   TSetupSystem& System() override { return system; }
   TStShell& Shell() override { return shell; }
   void ShowBox(const std::string& caption, TMessageKind, const std::string& text) override {
@@ -129,7 +139,7 @@ class ScriptedPlatform : public TSetupPlatform {
   THtmlHelpViewer& HelpViewer() override { return viewer; }
 
   bool Logged(const std::string& line) const {
-    return log.find("T  " + line + "\r\n") != std::string::npos;
+    return log.find("2026-12-08 10:00:00  " + line + "\r\n") != std::string::npos;
   }
 };
 
@@ -146,7 +156,13 @@ TEST(SetupProgramTest, EachCommandLineTakesItsPathToItsExitCode) {
   };
   auto none = [](ScriptedPlatform&) {};
   const std::vector<Case> cases = {
-      {"switch list", " /?", none, secInstalled, {"Setup | " + switches}, false, {}},
+      {"switch list",
+       " /? /LOG=l.txt",
+       none,
+       secInstalled,
+       {"Setup | " + switches},
+       false,
+       {"End, exit code 0 (switches listed)"}},
       {"switch list, silent", " /? /S", none, secInstalled, {}, false, {}},
       {"unknown switch",
        " /BAD",
@@ -190,7 +206,7 @@ TEST(SetupProgramTest, EachCommandLineTakesItsPathToItsExitCode) {
        secInstalled,
        {},
        false,
-       {"Writing the diagnostic report to r.txt", "End, exit code 0 (installed)"}},
+       {"Writing the diagnostic report to r.txt", "End, exit code 0 (diagnostic report written)"}},
       {"diagnostic file: the tool's problem goes to the log, never to a box",
        " /DIAG=r.txt /LOG=l.txt",
        [](ScriptedPlatform& p) {
@@ -230,6 +246,28 @@ TEST(SetupProgramTest, EachCommandLineTakesItsPathToItsExitCode) {
        {},
        false,
        {"Directory from the command line: C:\\MY VX"}},
+      {"the package managers' switch set, quoted directory ending in a backslash",
+       " /SP- /VERYSILENT /SUPPRESSMSGBOXES /NORESTART /LOG=\"C:\\a b.log\" /DIR=\"C:\\MY VX\\\"",
+       none,
+       secDirectoryRefused,
+       {},
+       false,
+       {"Directory from the command line: C:\\MY VX\\"}},
+      {"a log over the package's settings file",
+       " /LOG=setup.INI",
+       none,
+       secBadCommandLine,
+       {"Setup | /LOG=setup.INI would overwrite the package's own file D:\\SETUP.INI\r\n\r\n" +
+        switches},
+       false,
+       {}},
+      {"a report over the package's archive, silent and logged",
+       " /S /LOG=l.txt /DIAG=D:\\PROD.ZIP",
+       none,
+       secBadCommandLine,
+       {},
+       false,
+       {}},
       {"window not creatable",
        " /LOG=l.txt",
        [](ScriptedPlatform& p) { p.window_fails = true; },
@@ -263,7 +301,7 @@ TEST(SetupProgramTest, TheWindowStartsWithItsHandlersBoundAndEndsWithTheLoop) {
         [](ScriptedSetupWindow& w) { w.OnException("late"); },  // after the end: unseen
     };
   };
-  EXPECT_EQ(RunSetupProgram(platform), 0);
+  EXPECT_EQ(RunSetupProgram(platform), secCancelled);
   ASSERT_NE(platform.window, nullptr);
   const WindowState& window = *platform.window;
   EXPECT_TRUE(window.shown);
@@ -276,16 +314,87 @@ TEST(SetupProgramTest, TheWindowStartsWithItsHandlersBoundAndEndsWithTheLoop) {
   EXPECT_EQ(platform.viewer.commands,
             (std::vector<uint32_t>{kHhDisplayToc, kHhDisplayTopic, kHhCloseAll}));
   for (const std::string& line : {std::string("Directory from the command line: C:\\other"),
-                                  std::string("End, exit code 0 (installed)")}) {
+                                  std::string("End, exit code 6 (cancelled by the user)")}) {
     EXPECT_TRUE(platform.Logged(line)) << line << "\n" << platform.log;
   }
-  EXPECT_NE(platform.log.find("T  Settings read from D:\\SETUP.INI"), std::string::npos);
+  EXPECT_NE(platform.log.find("  Settings read from D:\\SETUP.INI"), std::string::npos);
+}
+
+TEST(SetupProgramTest, ALogWithoutANameTakesTheFirstFreeNumberInTheTemporaryDirectory) {
+  ScriptedPlatform platform;
+  platform.command_line = "D:\\SETUP.EXE /LOG /S";
+  platform.system.files["C:\\TEMP\\Setup Log 2026-12-08 #001.txt"] = "";
+  RunSetupProgram(platform);
+  EXPECT_EQ(platform.log.rfind("[C:\\TEMP\\Setup Log 2026-12-08 #002.txt]\r\n", 0), 0u)
+      << platform.log;
+}
+
+TEST(SetupProgramTest, ALogThatFailsMidRunEndsNothing) {
+  ScriptedPlatform platform;
+  platform.command_line = "D:\\SETUP.EXE /S /LOG=l.txt";
+  platform.log_lines_left = 1;
+  // The package's archive is no ZIP archive: the run goes on to that end.
+  EXPECT_EQ(RunSetupProgram(platform), secArchiveProblem);
+  EXPECT_EQ(platform.log,
+            "[l.txt]\r\n2026-12-08 10:00:00  Setup 1.50 started, command line: /S /LOG=l.txt\r\n");
+}
+
+TEST(SetupProgramTest, TheWindowEndsWithTheCodeOfWhatHappened) {
+  struct Case {
+    const char* what;
+    std::function<void(ScriptedSetupWindow&)> action;
+    int32_t code;
+  };
+  const std::vector<Case> cases = {
+      {"Quit before any run", [](ScriptedSetupWindow& w) { w.Press(TMainControl::QuitBtn); },
+       secCancelled},
+      {"the close box", [](ScriptedSetupWindow& w) { w.OnClose(); }, secCancelled},
+      {"a run that could not open the archive, then Quit",
+       [](ScriptedSetupWindow& w) {
+         w.Press(TMainControl::InstallBtn);
+         w.Press(TMainControl::QuitBtn);
+       },
+       secCancelled},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScriptedPlatform platform;
+    platform.command_line = "D:\\SETUP.EXE /LOG=l.txt";
+    platform.arrange_window = [&c](ScriptedSetupWindow& window) { window.actions = {c.action}; };
+    EXPECT_EQ(RunSetupProgram(platform), c.code);
+    EXPECT_TRUE(platform.Logged("End, exit code " + std::to_string(c.code) + " (" +
+                                ExitCodeMeaning(c.code) + ")"))
+        << platform.log;
+  }
+  // A fatal start-up problem: the window never shows, and the start-up failed.
+  ScriptedPlatform fatal;
+  fatal.system.files.erase("D:\\SETUP.INI");
+  EXPECT_EQ(RunSetupProgram(fatal), secStartupProblem);
+}
+
+TEST(SetupProgramTest, NothingIsWrittenOverThePackagesOwnFiles) {
+  for (const char* arguments :
+       {"/LOG=setup.ini", "/S /LOG=D:\\SETUP.EXE", "/S /LOG=l.txt /DIAG=SETUP.TXT",
+        "/DIAG=setup.chm", "/S /DIAG=prod.zip", "/LOG=l.txt /DIAG=D:\\Prod.Zip"}) {
+    SCOPED_TRACE(arguments);
+    ScriptedPlatform platform;
+    platform.command_line = std::string("D:\\SETUP.EXE ") + arguments;
+    EXPECT_EQ(RunSetupProgram(platform), secBadCommandLine);
+    EXPECT_EQ(platform.log, "");
+    EXPECT_TRUE(platform.diagnostic_files.empty());
+    EXPECT_EQ(platform.window, nullptr);
+  }
+  // The same names elsewhere are fine.
+  ScriptedPlatform platform;
+  platform.command_line = "D:\\SETUP.EXE /LOG=C:\\setup.ini /DIAG=C:\\prod.zip";
+  EXPECT_EQ(RunSetupProgram(platform), secInstalled);
+  EXPECT_EQ(platform.diagnostic_files, (std::vector<std::string>{"C:\\prod.zip D:\\SETUP.INI"}));
 }
 
 TEST(SetupProgramTest, AFatalStartUpShowsItsBoxAndNeverTheWindow) {
   ScriptedPlatform platform;
   platform.system.files.erase("D:\\SETUP.TXT");
-  EXPECT_EQ(RunSetupProgram(platform), 0);
+  EXPECT_EQ(RunSetupProgram(platform), secStartupProblem);
   ASSERT_NE(platform.window, nullptr);
   EXPECT_FALSE(platform.window->shown);
   ASSERT_EQ(platform.window->boxes.shown.size(), 1u);

@@ -8,7 +8,9 @@
 #include "gui/win32/diag_window.h"
 #include "gui/win32/html_help.h"
 #include "gui/win32/main_window.h"
+#include "platform/files.h"
 #include "platform/shell.h"
+#include "setup/command_line.h"
 #include "setup/setup_program.h"
 #include "setup/silent_setup.h"
 #include "util/startup.h"
@@ -25,6 +27,12 @@ class TWin32SetupPlatform : public TSetupPlatform {
   std::string CommandLine() override { return GetCommandLineA(); }
   TSetupLog::Sink CreateLog(const std::string& path) override { return FileLogSink(path); }
   std::string Timestamp() override { return LogTimestamp(); }
+  std::string TempDirectory() override {
+    char path[MAX_PATH + 1] = {};
+    const DWORD length = GetTempPathA(sizeof path, path);
+    return length > 0 && length < sizeof path ? std::string(path, length) : std::string();
+  }
+  std::string FullPath(const std::string& path) override { return platform::FullPathName(path); }
   TSetupSystem& System() override { return system_; }
   TStShell& Shell() override { return PlatformShell(); }
   void ShowBox(const std::string& caption, TMessageKind kind, const std::string& text) override {
@@ -60,12 +68,16 @@ class TWin32SetupPlatform : public TSetupPlatform {
 }  // namespace
 
 int RunSetup(HINSTANCE instance) {
-  // The process-wide settings come first: the windows take their fonts from them.
-  StartupSummary();
-  // The shell link objects of the installation need COM on this thread.
-  platform::ComApartment com;
-  TWin32SetupPlatform platform(instance);
-  return RunSetupProgram(platform);
+  try {
+    // The process-wide settings come first: the windows take their fonts from them.
+    StartupSummary();
+    // The shell link objects of the installation need COM on this thread.
+    platform::ComApartment com;
+    TWin32SetupPlatform platform(instance);
+    return RunSetupProgram(platform);
+  } catch (...) {
+    return secStartupProblem;
+  }
 }
 
 }  // namespace vx::gui
