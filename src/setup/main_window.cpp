@@ -130,14 +130,27 @@ void TForm1::ExtractionStarted() {
                     view_.FontSize(TMainControl::InstDirLabel) / 2 * 3);
   last_pump_.reset();
   last_paint_.reset();
+  progress_pending_ = false;
 }
 
 void TForm1::Progress(int32_t percent, const std::string& member) {
-  // The controls take every value; only the pumping and painting are rationed.
-  view_.Gauge1().SetProgress(percent);
-  view_.SetCaption(TMainControl::InstDirLabel, member);
-  if (Due(last_pump_)) view_.ProcessMessages();
-  if (Due(last_paint_)) view_.Repaint();
+  // Every event is kept; the controls take it when the window next gets to
+  // show something, so a run of small members costs no label text each.
+  shown_percent_ = percent;
+  shown_member_ = member;
+  progress_pending_ = true;
+  const bool pump = Due(last_pump_);
+  const bool paint = Due(last_paint_);
+  if (pump || paint) ShowProgress();
+  if (pump) view_.ProcessMessages();
+  if (paint) view_.Repaint();
+}
+
+void TForm1::ShowProgress() {
+  if (!progress_pending_) return;
+  progress_pending_ = false;
+  view_.Gauge1().SetProgress(shown_percent_);
+  view_.SetCaption(TMainControl::InstDirLabel, shown_member_);
 }
 
 void TForm1::ProcessMessages() {
@@ -145,6 +158,7 @@ void TForm1::ProcessMessages() {
 }
 
 void TForm1::ShowNow() {
+  ShowProgress();
   view_.Repaint();
   last_paint_ = view_.Milliseconds();
 }

@@ -153,10 +153,15 @@ class TForm1 : public TSetupPackage, private TInstallObserver {
   // True when `last` is unset or kProgressIntervalMs have passed since;
   // then `last` becomes now.
   bool Due(std::optional<uint32_t>& last);
+  // The last progress event's values into the gauge and the member label.
+  void ShowProgress();
 
   TMainWindowView& view_;
   std::optional<uint32_t> last_pump_;
   std::optional<uint32_t> last_paint_;
+  int32_t shown_percent_ = 0;
+  std::string shown_member_;
+  bool progress_pending_ = false;
 };
 
 }  // namespace vx
