@@ -93,7 +93,12 @@ class ProgressBar {
 // Asks for the next disk of a spanned set on the terminal; without one (a
 // script, a pipe) nobody can change disks, so the request is refused with a
 // message that says why.
-bool AskForDiskOnTerminal(const std::string& caption, const std::string& text) {
+class TerminalDiskPrompt : public TDiskPrompt {
+ public:
+  bool AskForDisk(const std::string& caption, const std::string& text) override;
+};
+
+bool TerminalDiskPrompt::AskForDisk(const std::string& caption, const std::string& text) {
   if (!platform::IsTerminal(platform::StandardStream::kInput)) {
     PrintLine(stderr, "vxzip: " + text +
                           ": standard input is not a terminal, so nobody can "
@@ -110,6 +115,8 @@ bool AskForDiskOnTerminal(const std::string& caption, const std::string& text) {
   if (std::feof(stdin)) return false;
   return answer != "q" && answer != "Q";
 }
+
+TerminalDiskPrompt terminal_prompt;
 
 // Opens the archive; on failure reports it and answers false.
 bool OpenArchive(TAbUnZipper& unzipper, const std::string& archive) {
@@ -130,7 +137,7 @@ bool OpenArchive(TAbUnZipper& unzipper, const std::string& archive) {
 }
 
 int RunList(const CommandLine& line) {
-  TAbUnZipper unzipper;
+  TAbUnZipper unzipper{terminal_prompt};
   if (!OpenArchive(unzipper, line.archive)) return kExitCannotOpen;
   auto* archive = static_cast<TAbZipArchive*>(unzipper.Archive());
   for (int32_t i = 0; i < unzipper.Count(); ++i)
@@ -149,7 +156,7 @@ void AnswerPasswordRequests(TAbUnZipper& unzipper, const std::string& password) 
 }
 
 int RunTest(const CommandLine& line) {
-  TAbUnZipper unzipper;
+  TAbUnZipper unzipper{terminal_prompt};
   if (!OpenArchive(unzipper, line.archive)) return kExitCannotOpen;
   AnswerPasswordRequests(unzipper, line.password);
   bool failed = false;
@@ -188,7 +195,7 @@ int RunExtract(const CommandLine& line) {
     return kExitCannotOpen;
   }
 
-  TAbUnZipper unzipper;
+  TAbUnZipper unzipper{terminal_prompt};
   try {
     unzipper.SetBaseDirectory(directory);
   } catch (const Exception& error) {
@@ -262,7 +269,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "vxzip: %s\n%s", error.c_str(), UsageText().c_str());
     return kExitCannotOpen;
   }
-  vx::SetDiskPrompt(AskForDiskOnTerminal);
   switch (line.command) {
     case Command::kHelp:
       std::fputs(UsageText().c_str(), stdout);

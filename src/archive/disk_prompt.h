@@ -1,21 +1,21 @@
-// The question asked when a spanned set needs another disk and no handler of
-// the component answers the request: a box with OK and Cancel by default,
-// replaceable by the program (the setup's message service, vxzip's terminal).
+// Who is asked when a spanned set needs another disk and no handler of the
+// extraction component answers the request: the setup asks through its
+// message service, vxzip on the terminal. The component is given one when it
+// is made.
 #pragma once
 
-#include <functional>
 #include <string>
 
 namespace vx {
 
-// Shows `text` under `caption`; true to go on (the disk is in), false to abort.
-using DiskPrompt = std::function<bool(const std::string& caption, const std::string& text)>;
+class TDiskPrompt {
+ public:
+  virtual ~TDiskPrompt() = default;
+  // Shows `text` under `caption`; true to go on (the disk is in), false to abort.
+  virtual bool AskForDisk(const std::string& caption, const std::string& text) = 0;
+};
 
-// Installs `prompt` (an empty one restores the default box) and returns the
-// previous one.
-DiskPrompt SetDiskPrompt(DiskPrompt prompt);
-
-// Asks through the installed prompt.
-bool PromptForDisk(const std::string& caption, const std::string& text);
+// Nobody to ask: every request is refused, so the operation stops.
+TDiskPrompt& RefuseEveryDisk();
 
 }  // namespace vx

@@ -16,7 +16,16 @@ constexpr int32_t kNthDiskText = 14;
 
 }  // namespace
 
-TAbUnZipper::TAbUnZipper() = default;
+TDiskPrompt& RefuseEveryDisk() {
+  class Refusing : public TDiskPrompt {
+   public:
+    bool AskForDisk(const std::string&, const std::string&) override { return false; }
+  };
+  static Refusing refusing;
+  return refusing;
+}
+
+TAbUnZipper::TAbUnZipper(TDiskPrompt& disk_prompt) : disk_prompt_(disk_prompt) {}
 
 TAbUnZipper::~TAbUnZipper() = default;
 
@@ -138,7 +147,8 @@ void TAbUnZipper::ConnectArchive() {
     if (OnRequestLastDisk) {
       OnRequestLastDisk(*this, abort);
     } else {
-      abort = !PromptForDisk(MessageTextOf(kInsertFloppyText), MessageTextOf(kLastDiskText));
+      abort =
+          !disk_prompt_.AskForDisk(MessageTextOf(kInsertFloppyText), MessageTextOf(kLastDiskText));
     }
   };
   archive.OnRequestNthDisk = [this](uint8_t disk_number, bool& abort) {
@@ -146,7 +156,7 @@ void TAbUnZipper::ConnectArchive() {
     if (OnRequestNthDisk) {
       OnRequestNthDisk(*this, disk_number, abort);
     } else {
-      abort = !PromptForDisk(
+      abort = !disk_prompt_.AskForDisk(
           MessageTextOf(kInsertFloppyText),
           FormatMessageText(MessageTextOf(kNthDiskText), {std::to_string(disk_number)}));
     }

@@ -12,12 +12,15 @@
 
 #include "archive/archive.h"
 #include "archive/archive_types.h"
+#include "archive/disk_prompt.h"
 
 namespace vx {
 
 class TAbUnZipper {
  public:
-  TAbUnZipper();
+  // `disk_prompt` is asked for the disks of a spanned set when the request
+  // events are unset.
+  explicit TAbUnZipper(TDiskPrompt& disk_prompt);
   ~TAbUnZipper();
   TAbUnZipper(const TAbUnZipper&) = delete;
   TAbUnZipper& operator=(const TAbUnZipper&) = delete;
@@ -99,6 +102,7 @@ class TAbUnZipper {
   TAbArchive& OpenArchive() const;
   void ConnectArchive();
 
+  TDiskPrompt& disk_prompt_;
   std::unique_ptr<TAbArchive> archive_;
   TAbArchiveType archive_type_ = atUnknown;
   std::string file_name_;

@@ -44,8 +44,10 @@ constexpr int32_t kDiagnosticToolPolls = 600;  // a minute
 
 // Builds the report, runs the tool as the window would, and writes the
 // result to `path` with each line ended by CR LF. `pause` waits `ms`
-// milliseconds between two polls of the tool. False with `error` set when
-// the report cannot be built or the file cannot be written.
+// milliseconds between two polls of the tool. A tool whose input file cannot
+// be written or whose report cannot be read is a line of the report. False
+// with `error` set when the report cannot be built or the file cannot be
+// written.
 bool WriteDiagnosticFile(TDiagSystem& system, TKeldaRun& run,
                          const TDiagnosticReportBuilder& build_report,
                          const std::string& program_name, const std::string& settings_file,

@@ -174,8 +174,6 @@ void ShowDiagnostics(TDiagWindowView& view, TDiagSystem& system, TKeldaRun& run,
   view.OnSaveClick = nullptr;
 }
 
-// The machine, through the platform layer and the utilities.
-
 std::string TPlatformDiagSystem::MenuFontName() {
   return platform::MenuFontFaceName();
 }
@@ -204,7 +202,7 @@ void TPlatformDiagSystem::WriteFile(const std::string& path, const std::string& 
 bool TPlatformDiagSystem::StartProgram(const std::string& title, const std::string& program,
                                        const std::string& params, const std::string& work_dir,
                                        uint16_t show, ProcessInfo& info) {
-  return vx::StartProgram(title, program, params, work_dir, show, info);
+  return vx::StartProgram(title, program, params, work_dir, show, info, messages_);
 }
 
 bool TPlatformDiagSystem::ProgramFinished(ProcessInfo& info) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/message_service.h"
 #include "util/process_utils.h"
 
 namespace vx {
@@ -98,8 +99,11 @@ class TDiagSystem {
   virtual void ReleaseProcess(ProcessInfo& info) = 0;
 };
 
+// The machine, through the platform layer and the utilities; a tool that
+// cannot be started is reported through `messages`.
 class TPlatformDiagSystem : public TDiagSystem {
  public:
+  explicit TPlatformDiagSystem(TMessageService& messages) : messages_(messages) {}
   std::string MenuFontName() override;
   std::string ProductDir() override;
   bool FileExists(const std::string& path) override;
@@ -110,6 +114,9 @@ class TPlatformDiagSystem : public TDiagSystem {
                     const std::string& work_dir, uint16_t show, ProcessInfo& info) override;
   bool ProgramFinished(ProcessInfo& info) override;
   void ReleaseProcess(ProcessInfo& info) override;
+
+ private:
+  TMessageService& messages_;
 };
 
 // The background tool run. It outlives the window that started it: a window

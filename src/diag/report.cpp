@@ -1,6 +1,5 @@
 #include "diag/report.h"
 
-#include <charconv>
 #include <cstdio>
 
 #include "diag/probes.h"
@@ -70,12 +69,6 @@ std::string FormatReportDateTime(const platform::LocalDateTime& when, const std:
                 when.hour < 12 ? "AM" : "PM");
   return day_name + ", " + month_name + " " + std::to_string(when.day) + ", " +
          std::to_string(when.year) + ", " + clock;
-}
-
-std::string FormatVersion(float version) {
-  char buffer[64];
-  auto result = std::to_chars(buffer, buffer + sizeof buffer, version, std::chars_format::fixed, 2);
-  return std::string(buffer, result.ptr);
 }
 
 std::vector<std::string> TextFileLines(const std::string& bytes) {

@@ -16,6 +16,7 @@
 
 #include "platform/datetime.h"
 #include "sysinfo/processor_counts.h"
+#include "ui/program.h"
 
 namespace vx {
 
@@ -100,9 +101,6 @@ const std::vector<std::string>& PathSearchNames();
 // full names of its weekday and month.
 std::string FormatReportDateTime(const platform::LocalDateTime& when, const std::string& day_name,
                                  const std::string& month_name);
-
-// The version with two decimals and a point, whatever the locale: 1.5 -> "1.50".
-std::string FormatVersion(float version);
 
 // The lines of a text file's bytes, without their terminators (CR LF, LF or
 // a lone CR). A final line without a terminator counts; an empty file has none.

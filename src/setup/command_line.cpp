@@ -26,25 +26,42 @@ std::string Unquote(const std::string& value) {
 
 }  // namespace
 
+namespace {
+
+// The exit codes and what they mean, for the log and the switch list.
+struct TExitCodeText {
+  TSetupExitCode code;
+  const char* meaning;
+};
+constexpr TExitCodeText kExitCodeTexts[] = {
+    {secInstalled, "installed"},
+    {secStartupProblem, "start-up problem"},
+    {secDirectoryRefused, "directory refused or not creatable"},
+    {secArchiveProblem, "archive cannot be opened or space insufficient"},
+    {secMemberFailed, "a member failed, installation incomplete"},
+    {secMainExeMissing, "main executable missing after extraction"},
+    {secCancelled, "cancelled by the user"},
+    {secBadCommandLine, "bad command line"},
+};
+
+}  // namespace
+
 std::string ExitCodeMeaning(int32_t code) {
-  switch (code) {
-    case secInstalled:
-      return "installed";
-    case secStartupProblem:
-      return "start-up problem";
-    case secDirectoryRefused:
-      return "directory refused or not creatable";
-    case secArchiveProblem:
-      return "archive cannot be opened or space insufficient";
-    case secMemberFailed:
-      return "a member failed, installation incomplete";
-    case secMainExeMissing:
-      return "main executable missing after extraction";
-    case secBadCommandLine:
-      return "bad command line";
-    default:
-      return "unknown";
+  for (const TExitCodeText& entry : kExitCodeTexts) {
+    if (entry.code == code) return entry.meaning;
   }
+  return "unknown";
+}
+
+bool AsksForSilence(const std::vector<std::string>& arguments) {
+  for (const std::string& argument : arguments) {
+    if (argument.size() < 2 || (argument[0] != '/' && argument[0] != '-')) continue;
+    const std::string name = Upper(argument.substr(1));
+    if (name == "SILENT" || name == "S" || name == "VERYSILENT" || name == "SUPPRESSMSGBOXES") {
+      return true;
+    }
+  }
+  return false;
 }
 
 std::vector<std::string> SplitCommandLine(const std::string& text) {
@@ -55,10 +72,7 @@ std::vector<std::string> SplitCommandLine(const std::string& text) {
   for (size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
     if (quoted) {
-      if (c == '\\' && i + 1 < text.size() && text[i + 1] == '"') {
-        current += '"';
-        ++i;
-      } else if (c == '"') {
+      if (c == '"') {
         quoted = false;
       } else {
         current += c;
@@ -80,10 +94,33 @@ std::vector<std::string> SplitCommandLine(const std::string& text) {
   return arguments;
 }
 
+std::string ArgumentText(const std::string& line, const std::string& program) {
+  size_t i = 0;
+  while (i < line.size() && IsBlank(line[i])) ++i;
+  const size_t start = i;
+  if (!program.empty() && line.size() - start >= program.size() &&
+      Upper(line.substr(start, program.size())) == Upper(program) &&
+      (start + program.size() == line.size() || IsBlank(line[start + program.size()]))) {
+    // The program's own path unquoted, blanks and all.
+    i = start + program.size();
+  } else {
+    bool quoted = false;
+    for (; i < line.size(); ++i) {
+      if (line[i] == '"') quoted = !quoted;
+      if (!quoted && IsBlank(line[i])) break;
+    }
+  }
+  while (i < line.size() && IsBlank(line[i])) ++i;
+  return line.substr(i);
+}
+
 bool ParseSetupCommandLine(const std::vector<std::string>& arguments, TSetupCommandLine& result,
                            std::string& error) {
   result = TSetupCommandLine{};
   error.clear();
+  // Switches of the common installers' set that change nothing here, or
+  // only what /SILENT already says; each may still be given once.
+  bool very_silent = false, no_boxes = false, no_restart = false, no_prompt = false;
   for (const std::string& argument : arguments) {
     if (argument.size() < 2 || (argument[0] != '/' && argument[0] != '-')) {
       error = "Unknown argument: " + argument;
@@ -124,12 +161,32 @@ bool ParseSetupCommandLine(const std::vector<std::string>& arguments, TSetupComm
     bool ok = false;
     if (name == "SILENT" || name == "S") {
       ok = flag(result.Silent);
+    } else if (name == "VERYSILENT") {
+      ok = flag(very_silent);
+      result.Silent = true;
+    } else if (name == "SUPPRESSMSGBOXES") {
+      ok = flag(no_boxes);
+      result.Silent = true;
+    } else if (name == "NORESTART") {
+      ok = flag(no_restart);
+    } else if (name == "SP-") {
+      ok = flag(no_prompt);
+    } else if (name == "LOG" && equals == std::string::npos) {
+      ok = flag(result.LogInTemp);
+      if (ok && result.Log) {
+        error = "Switch given twice: " + argument;
+        ok = false;
+      }
     } else if (name == "?") {
       ok = flag(result.ShowSwitches);
     } else if (name == "DIR") {
       ok = valued(result.Dir);
     } else if (name == "LOG") {
       ok = valued(result.Log);
+      if (ok && result.LogInTemp) {
+        error = "Switch given twice: " + argument;
+        ok = false;
+      }
     } else if (name == "DIAG") {
       ok = valued(result.Diag);
     } else {
@@ -141,23 +198,27 @@ bool ParseSetupCommandLine(const std::vector<std::string>& arguments, TSetupComm
 }
 
 std::string SetupSwitchesText() {
-  return "Usage: SETUP [/SILENT] [/DIR=path] [/LOG=file]\r\n"
-         "       SETUP /DIAG=file [/LOG=file]\r\n"
-         "\r\n"
-         "/SILENT or /S\tInstall without any window or message\r\n"
-         "/DIR=path\tInstall into this directory\r\n"
-         "/LOG=file\tWrite a log of the run to this file\r\n"
-         "/DIAG=file\tWrite the diagnostic report to this file\r\n"
-         "/?\t\tShow this list\r\n"
-         "\r\n"
-         "Exit codes:\r\n"
-         "0  installed\r\n"
-         "1  start-up problem\r\n"
-         "2  directory refused or not creatable\r\n"
-         "3  archive cannot be opened or space insufficient\r\n"
-         "4  a member failed, installation incomplete\r\n"
-         "5  main executable missing after extraction\r\n"
-         "64  bad command line";
+  std::string text =
+      "Usage: SETUP [/SILENT] [/DIR=path] [/LOG=file]\r\n"
+      "       SETUP /DIAG=file [/LOG=file]\r\n"
+      "\r\n"
+      "/SILENT or /S\tInstall without any window or message\r\n"
+      "\t\t(also /VERYSILENT or /SUPPRESSMSGBOXES)\r\n"
+      "/DIR=path\tInstall into this directory\r\n"
+      "/LOG=file\tWrite a log of the run to this file\r\n"
+      "/LOG\t\tWrite it to \"Setup Log <date> #<n>.txt\" in %TEMP%\r\n"
+      "/DIAG=file\tWrite the diagnostic report to this file\r\n"
+      "/NORESTART, /SP-\tAccepted; nothing to change\r\n"
+      "/?\t\tShow this list\r\n"
+      "\r\n"
+      "Quotes group blanks; backslashes are literal, so\r\n"
+      "/DIR=\"C:\\My Product\\\" is the directory C:\\My Product\\\r\n"
+      "\r\n"
+      "Exit codes:";
+  for (const TExitCodeText& entry : kExitCodeTexts) {
+    text += "\r\n" + std::to_string(entry.code) + "  " + entry.meaning;
+  }
+  return text;
 }
 
 }  // namespace vx

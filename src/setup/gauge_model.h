@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/exception.h"
-#include "setup/color.h"
+#include "ui/color.h"
 
 namespace vx {
 

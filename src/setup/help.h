@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "setup/message_service.h"
+#include "ui/message_service.h"
 
 namespace vx {
 

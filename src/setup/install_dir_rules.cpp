@@ -1,7 +1,7 @@
 #include "setup/install_dir_rules.h"
 
-#include "setup/message_service.h"
 #include "setup/setup_system.h"
+#include "ui/message_service.h"
 
 namespace vx {
 

@@ -16,7 +16,6 @@ struct TInstallOptions {
   std::string ZipPath;        // full path of the archive to unpack
   std::string ExeName;        // main executable, relative to InstDir
   int32_t FreeMB = -1;        // free megabytes on InstDir's drive; -1 when unknown
-  bool AbortRequested = false;
 };
 
 }  // namespace vx

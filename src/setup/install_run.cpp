@@ -1,5 +1,6 @@
 #include "setup/install_run.h"
 
+#include <cctype>
 #include <cmath>
 #include <exception>
 
@@ -7,9 +8,8 @@
 #include "platform/files.h"
 #include "platform/rounding.h"
 #include "setup/install_dir_rules.h"
-#include "setup/main_window.h"
-#include "setup/message_service.h"
 #include "setup/setup_system.h"
+#include "setup/startup_rules.h"
 
 namespace vx {
 
@@ -22,32 +22,34 @@ constexpr const char* kAllMembers = "*.*";
 // the run ends however it ends.
 class TExtractingScope {
  public:
-  TExtractingScope(bool& flag, TMainWindowView& view) : flag_(flag), view_(view) {
+  TExtractingScope(bool& flag, TInstallObserver& observer) : flag_(flag), observer_(observer) {
     flag_ = true;
-    SetButtons(false);
+    observer_.RunningChanged(true);
   }
   ~TExtractingScope() {
     flag_ = false;
-    SetButtons(true);
+    observer_.RunningChanged(false);
   }
   TExtractingScope(const TExtractingScope&) = delete;
   TExtractingScope& operator=(const TExtractingScope&) = delete;
 
  private:
-  // The buttons that would start a second run or change its directory, and
-  // the diagnostics, which would run its long report nested in the
-  // extraction. "Quit" and "Help" stay usable.
-  void SetButtons(bool enabled) {
-    for (TMainControl control :
-         {TMainControl::InstallBtn, TMainControl::ChangeDirBtn, TMainControl::Button1}) {
-      view_.SetEnabled(control, enabled);
-    }
-  }
   bool& flag_;
-  TMainWindowView& view_;
+  TInstallObserver& observer_;
 };
 
 }  // namespace
+
+int32_t DiskFreeMB(TSetupSystem& system, char drive) {
+  std::string root;
+  if (drive != ' ') {
+    root =
+        std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(drive)))) + ":\\";
+  }
+  int64_t free_bytes = -1;
+  if (!system.DiskFreeBytes(root, free_bytes) || free_bytes < 0) return -1;
+  return BytesToMB(free_bytes);
+}
 
 int32_t DiskNeededMBFor(double total_bytes) {
   return RoundToInt32(total_bytes / kBytesPerMB + 0.5);
@@ -83,9 +85,18 @@ std::string FailureErrorText(TAbErrorClass error_class, int32_t error_code) {
   }
 }
 
-TInstallRun::TInstallRun(TForm1& form, TMainWindowView& view, TMessageService& messages,
-                         TSetupSystem& system)
-    : form_(form), view_(view), messages_(messages), system_(system) {
+bool TInstallRun::TDiskBox::AskForDisk(const std::string&, const std::string& text) {
+  return messages_.Show(mkInformation, mbOKCancel, kNoHelpContext, text) == mrOK;
+}
+
+TInstallRun::TInstallRun(const TInstallOptions& options, TInstallObserver& observer,
+                         TMessageService& messages, TSetupSystem& system)
+    : disk_box_(messages),
+      AbUnZipper1(disk_box_),
+      options_(options),
+      observer_(observer),
+      messages_(messages),
+      system_(system) {
   AbUnZipper1.OnConfirmProcessItem = [this](TAbUnZipper& sender, TAbArchiveItem& item,
                                             TAbProcessType process_type, bool& confirm) {
     AbUnZipper1ConfirmProcessItem(sender, item, process_type, confirm);
@@ -111,7 +122,7 @@ void TInstallRun::InstallBtnClick() {
   // A press that was queued before the buttons were disabled, or one pumped
   // from inside a progress event: the run under way goes on alone.
   if (extracting_) return;
-  TInstallOptions& options = form_.InstallOptions;
+  const TInstallOptions& options = options_;
   outcome_ = TInstallOutcome::None;
   member_pending_ = false;
 
@@ -126,18 +137,13 @@ void TInstallRun::InstallBtnClick() {
     return;
   }
   // Loading the directory of a large archive pumps messages too.
-  TExtractingScope running(extracting_, view_);
+  TExtractingScope running(extracting_, observer_);
   if (!PrepareArchive()) {
     outcome_ = TInstallOutcome::ArchiveProblem;
     return;
   }
 
-  view_.Gauge1().SetProgress(0);
-  view_.SetVisible(TMainControl::Gauge1, true);
-  view_.SetCaption(TMainControl::SpaceNeededLabel, "Installing...please wait");
-  view_.SetFontColor(TMainControl::SpaceNeededLabel, clGreen);
-  view_.SetFontSize(TMainControl::SpaceNeededLabel,
-                    view_.FontSize(TMainControl::InstDirLabel) / 2 * 3);
+  observer_.ExtractionStarted();
   DoneBytes = 0;
   CurrentItemBytes = 0;
 
@@ -149,13 +155,14 @@ void TInstallRun::InstallBtnClick() {
     if (outcome_ == TInstallOutcome::None) outcome_ = TInstallOutcome::Stopped;
     // After "Quit" or a member failure the program is ending and this box
     // closes unseen. Anything else is reported and the window is restored.
-    messages_.Show(mkError, mbOK, kNoHelpContext, error.what());
-    if (!messages_.EndRequested()) form_.ShowSpaceInfo();
+    Show(mkError, error.what());
+    if (!messages_.EndRequested()) observer_.ExtractionEnded();
     return;
   }
+  observer_.ShowNow();
 
   AbUnZipper1.CloseArchive();
-  form_.ShowSpaceInfo();
+  observer_.ExtractionEnded();
 
   const std::string exe_path = options.InstDir + "\\" + options.ExeName;
   if (system_.FileExists(exe_path)) {
@@ -165,15 +172,25 @@ void TInstallRun::InstallBtnClick() {
     outcome_ = TInstallOutcome::MainExeMissing;
     messages_.Show(mkWarning, mbOK, kNoHelpContext,
                    "Problem: file \"" + exe_path + "\"\r\ndoes not exist");
-    form_.FatalError("Main EXE file not installed successfully");
+    FatalError("Main EXE file not installed successfully");
   }
   messages_.Show(mkInformation, mbOK, kNoHelpContext,
                  "Installation of " + options.InstTitle + " is complete");
-  form_.Close();
+  messages_.RequestEnd();
+}
+
+TModalResult TInstallRun::Show(TMessageKind kind, const std::string& text) {
+  if (extracting_) observer_.ShowNow();
+  return messages_.Show(kind, mbOK, kNoHelpContext, text);
+}
+
+void TInstallRun::FatalError(const std::string& problem) {
+  messages_.Show(mkError, mbOKHelp, kFatalErrorHelpContext, FatalErrorText(problem));
+  messages_.RequestEnd();
 }
 
 bool TInstallRun::PrepareArchive() {
-  TInstallOptions& options = form_.InstallOptions;
+  const TInstallOptions& options = options_;
   try {
     AbUnZipper1.SetBaseDirectory(options.InstDir);
     AbUnZipper1.SetFileName(options.ZipPath);
@@ -187,12 +204,13 @@ bool TInstallRun::PrepareArchive() {
     return false;
   }
 
-  options.DiskNeededMB = DiskNeededMBFor(TotalBytes);
+  const int32_t needed_mb = DiskNeededMBFor(TotalBytes);
+  observer_.SpaceNeeded(needed_mb);
   const int32_t free_mb = DiskFreeMB(system_, options.InstDir[0]);
   Log("Archive " + options.ZipPath + ": " + std::to_string(AbUnZipper1.Count()) + " members, " +
       std::to_string(static_cast<int64_t>(TotalBytes)) + " bytes; needed " +
-      std::to_string(options.DiskNeededMB) + " MB, free " + std::to_string(free_mb) + " MB");
-  if (options.DiskNeededMB > free_mb) {
+      std::to_string(needed_mb) + " MB, free " + std::to_string(free_mb) + " MB");
+  if (needed_mb > free_mb) {
     messages_.Show(mkError, mbOK, kNoHelpContext,
                    "Insufficient space to install in " + options.InstDir);
     return false;
@@ -201,12 +219,12 @@ bool TInstallRun::PrepareArchive() {
 }
 
 void TInstallRun::Extract() {
-  AbUnZipper1.SetBaseDirectory(form_.InstallOptions.InstDir);
+  AbUnZipper1.SetBaseDirectory(options_.InstDir);
   AbUnZipper1.ExtractFiles(kAllMembers);
 }
 
 void TInstallRun::MakeShortcuts(const std::string& exe_path) {
-  const TInstallOptions& options = form_.InstallOptions;
+  const TInstallOptions& options = options_;
   const std::string desktop_problem =
       "Problem creating Desktop shortcut...\r\nYou may have to create this manually.";
   const std::string programs_problem =
@@ -266,12 +284,12 @@ void TInstallRun::QuitBtnClick() {
   // A second press pumped from inside the first adds nothing.
   if (quitting_) return;
   quitting_ = true;
-  if (extracting_) outcome_ = TInstallOutcome::Stopped;
-  form_.InstallOptions.AbortRequested = true;
-  view_.ProcessMessages();
+  if (extracting_) outcome_ = TInstallOutcome::Cancelled;
+  abort_requested_ = true;
+  observer_.ShowNow();
   messages_.Show(mkWarning, mbOK, kNoHelpContext,
-                 "Install of " + form_.InstallOptions.InstTitle + " is NOT complete");
-  form_.Close();
+                 "Install of " + options_.InstTitle + " is NOT complete");
+  messages_.RequestEnd();
 }
 
 void TInstallRun::AbUnZipper1ConfirmProcessItem(TAbUnZipper&, TAbArchiveItem& item, TAbProcessType,
@@ -282,27 +300,24 @@ void TInstallRun::AbUnZipper1ConfirmProcessItem(TAbUnZipper&, TAbArchiveItem& it
   member_pending_ = true;
   pending_name_ = item.FileName();
   pending_bytes_ = CurrentItemBytes;
-  view_.ProcessMessages();
+  observer_.ProcessMessages();
 }
 
 void TInstallRun::AbUnZipper1ArchiveItemProgress(TAbUnZipper&, TAbArchiveItem& item,
                                                  uint8_t progress, bool& abort) {
-  if (form_.InstallOptions.AbortRequested) {
+  if (abort_requested_) {
     abort = true;
     return;
   }
   const double done = progress * MemberBytes(item) / 100.0 + DoneBytes;
-  view_.Gauge1().SetProgress(GaugePercent(done, TotalBytes, progress));
-  view_.SetCaption(TMainControl::InstDirLabel, item.FileName());
-  view_.ProcessMessages();
-  view_.Repaint();
+  observer_.Progress(GaugePercent(done, TotalBytes, progress), item.FileName());
 }
 
 void TInstallRun::AbUnZipper1ArchiveProgress(TAbUnZipper&, uint8_t, bool& abort) {
-  if (form_.InstallOptions.AbortRequested) {
+  if (abort_requested_) {
     abort = true;
   } else {
-    view_.ProcessMessages();
+    observer_.ProcessMessages();
   }
 }
 
@@ -317,12 +332,11 @@ void TInstallRun::AbUnZipper1ConfirmOverwrite(std::string& name, bool& confirm) 
     }
     const std::string problem = "Cannot over-write read-only file:  " + name;
     if (tried) {
-      messages_.Show(mkWarning, mbOK, kNoHelpContext,
-                     problem + "\r\nYou may have to install into a fresh directory");
+      Show(mkWarning, problem + "\r\nYou may have to install into a fresh directory");
       return;
     }
     if (!system_.SetFileAttributes(name, attributes & ~platform::kAttrReadOnly)) {
-      messages_.Show(mkWarning, mbOK, kNoHelpContext, problem);
+      Show(mkWarning, problem);
     }
     tried = true;
   }
@@ -330,22 +344,22 @@ void TInstallRun::AbUnZipper1ConfirmOverwrite(std::string& name, bool& confirm) 
 
 void TInstallRun::AbUnZipper1ProcessItemFailure(TAbUnZipper&, TAbArchiveItem& item, TAbProcessType,
                                                 TAbErrorClass error_class, int32_t error_code) {
-  TInstallOptions& options = form_.InstallOptions;
+  const TInstallOptions& options = options_;
   outcome_ = TInstallOutcome::MemberFailed;
   member_pending_ = false;
   Log("Member " + item.FileName() + " (" + std::to_string(static_cast<int64_t>(MemberBytes(item))) +
       " bytes): failed, " + FailureErrorText(error_class, error_code));
-  messages_.Show(mkWarning, mbOK, kNoHelpContext,
-                 "Cannot extract " + item.FileName() + "\r\n" + " from archive " + options.ZipPath +
-                     "\r\n" + "Error Code: \"" + FailureErrorText(error_class, error_code) + "\"");
-  options.AbortRequested = true;
+  Show(mkWarning, "Cannot extract " + item.FileName() + "\r\n" + " from archive " +
+                      options.ZipPath + "\r\n" + "Error Code: \"" +
+                      FailureErrorText(error_class, error_code) + "\"");
+  abort_requested_ = true;
   messages_.Show(mkWarning, mbOK, kNoHelpContext,
                  "Install of " + options.InstTitle + " is NOT complete" + "\r\n" +
                      "but will be terminated due to problems");
   messages_.Show(mkWarning, mbOK, kNoHelpContext,
                  "If you try to install again, please check that\r\n(a) you have sufficient free "
                  "disk space.\r\n(b) you have closed other running applications.");
-  form_.Close();
+  messages_.RequestEnd();
 }
 
 }  // namespace vx

@@ -7,8 +7,11 @@
 // Everything runs on the one user-interface thread. The progress events pump
 // the window's messages, so the window repaints and its buttons work while a
 // member is decoded; a button's handler then runs nested inside the event.
-// AbortRequested is the only thing that crosses that nesting back into the
-// extraction. A second extraction nested inside the first is refused.
+// The run's abort request is the only thing that crosses that nesting back
+// into the extraction. A second extraction nested inside the first is refused.
+//
+// The run reads its options and tells an observer what happens: the window's
+// controller is one, the unattended run (which shows nothing) another.
 #pragma once
 
 #include <cstdint>
@@ -19,14 +22,17 @@
 #include "archive/archive_item.h"
 #include "archive/archive_types.h"
 #include "archive/unzipper.h"
+#include "setup/install_options.h"
 #include "setup/shortcuts.h"
+#include "ui/message_service.h"
 
 namespace vx {
 
-class TForm1;
-class TMainWindowView;
-class TMessageService;
 class TSetupSystem;
+
+// Free mebibytes on drive `drive` (a letter in either case; a blank means the
+// current drive), rounded to the nearest; -1 when they cannot be measured.
+int32_t DiskFreeMB(TSetupSystem& system, char drive);
 
 // Megabytes of 1,000,000 bytes the product needs: total / 1e6 + 0.5 rounded
 // to the nearest whole number, ties to even (so 1,000,000 bytes need 2 and
@@ -51,17 +57,68 @@ enum class TInstallOutcome : int32_t {
   DirectoryRefused,  // the directory rules refused it, or it could not be made
   ArchiveProblem,    // the archive could not be opened, or the space is too small
   MemberFailed,      // a member could not be extracted
-  Stopped,           // "Quit", or an unexpected error during the extraction
+  Stopped,           // an unexpected error during the extraction
+  Cancelled,         // "Quit" (or the close box) during the extraction
   MainExeMissing,    // everything extracted, but the main executable is absent
   Installed,         // extracted and the main executable present
 };
 
+// What a run tells as it goes. Progress comes at every event of the
+// extraction; how often that reaches the screen is the observer's choice.
+class TInstallObserver {
+ public:
+  virtual ~TInstallObserver() = default;
+  // A run is under way (from the opening of the archive) or over.
+  virtual void RunningChanged(bool running) = 0;
+  // The archive is sized: the megabytes the product really needs.
+  virtual void SpaceNeeded(int32_t disk_needed_mb) = 0;
+  // The extraction begins, the gauge at 0.
+  virtual void ExtractionStarted() = 0;
+  // The gauge's percentage and the member being written.
+  virtual void Progress(int32_t percent, const std::string& member) = 0;
+  // A chance to handle the window's waiting messages ("Quit" among them).
+  virtual void ProcessMessages() = 0;
+  // The last progress painted now: before a box and at the end of the
+  // extraction.
+  virtual void ShowNow() = 0;
+  // The extraction is over, finished or not, and the program goes on.
+  virtual void ExtractionEnded() = 0;
+};
+
+// An observer that shows nothing.
+class TUnseenInstall : public TInstallObserver {
+ public:
+  void RunningChanged(bool) override {}
+  void SpaceNeeded(int32_t) override {}
+  void ExtractionStarted() override {}
+  void Progress(int32_t, const std::string&) override {}
+  void ProcessMessages() override {}
+  void ShowNow() override {}
+  void ExtractionEnded() override {}
+};
+
 class TInstallRun {
  public:
-  TInstallRun(TForm1& form, TMainWindowView& view, TMessageService& messages, TSetupSystem& system);
+  // `options` are read at each run, never written; `messages` shows the
+  // run's boxes and asks the user for the disks of a spanned archive.
+  TInstallRun(const TInstallOptions& options, TInstallObserver& observer, TMessageService& messages,
+              TSetupSystem& system);
   TInstallRun(const TInstallRun&) = delete;
   TInstallRun& operator=(const TInstallRun&) = delete;
 
+ private:
+  // The archive's requests for another disk, as boxes of the message service.
+  class TDiskBox : public TDiskPrompt {
+   public:
+    explicit TDiskBox(TMessageService& messages) : messages_(messages) {}
+    bool AskForDisk(const std::string& caption, const std::string& text) override;
+
+   private:
+    TMessageService& messages_;
+  };
+  TDiskBox disk_box_;
+
+ public:
   TAbUnZipper AbUnZipper1;
 
   // Byte counters of the run.
@@ -84,6 +141,10 @@ class TInstallRun {
   void InstallBtnClick();
   void QuitBtnClick();
 
+  // Stops the extraction at its next progress event.
+  void RequestAbort() { abort_requested_ = true; }
+  bool AbortRequested() const { return abort_requested_; }
+
   TInstallOutcome Outcome() const { return outcome_; }
   // Receives one line for each step of a run worth a log: the sizes, each
   // member with its outcome, each shortcut written. Unset: nothing is said.
@@ -101,14 +162,18 @@ class TInstallRun {
                                      int32_t error_code);
 
  private:
-  // Steps 3 to 5: open and size the archive, test the space; false to stop.
+  // Opens and sizes the archive and tests the space; false to stop.
   bool PrepareArchive();
   void Extract();
   void MakeShortcuts(const std::string& exe_path);
   bool MakeShortcutInFolder();
 
-  TForm1& form_;
-  TMainWindowView& view_;
+  // A box of the run; whatever progress it interrupts is shown first.
+  TModalResult Show(TMessageKind kind, const std::string& text);
+  void FatalError(const std::string& problem);
+
+  const TInstallOptions& options_;
+  TInstallObserver& observer_;
   TMessageService& messages_;
   TSetupSystem& system_;
   void Log(const std::string& line) {
@@ -119,6 +184,7 @@ class TInstallRun {
 
   bool extracting_ = false;
   bool quitting_ = false;
+  bool abort_requested_ = false;
   TInstallOutcome outcome_ = TInstallOutcome::None;
   bool member_pending_ = false;
   std::string pending_name_;

@@ -1,9 +1,8 @@
 #include "setup/main_window.h"
 
-#include <cctype>
-
 #include "setup/install_dir_rules.h"
 #include "setup/startup_rules.h"
+#include "ui/program.h"
 
 namespace vx {
 
@@ -13,22 +12,7 @@ constexpr const char* kSettingsSection = "Settings";
 
 }  // namespace
 
-int32_t DiskFreeMB(TSetupSystem& system, char drive) {
-  std::string root;
-  if (drive != ' ') {
-    root =
-        std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(drive)))) + ":\\";
-  }
-  int64_t free_bytes = -1;
-  if (!system.DiskFreeBytes(root, free_bytes) || free_bytes < 0) return -1;
-  return BytesToMB(free_bytes);
-}
-
-void TForm1::FormCreate() {
-  const std::string menu_font = system_.MenuFontName();
-  if (!menu_font.empty()) view_.SetFontName(menu_font);
-  InstallOptions.AbortRequested = false;
-
+std::optional<std::string> TSetupPackage::Load() {
   exe_path_ = system_.ProgramFileName();
   InstallOptions.ExeDir = ExtractFilePath(exe_path_);
   system_.SetCurrentDirectory(InstallOptions.ExeDir);
@@ -37,23 +21,29 @@ void TForm1::FormCreate() {
 
   ReadSettings();
 
-  view_.SetTitle("Install " + InstallOptions.InstTitle);
-
   const std::string readme = ChangeFileExt(exe_path_, ".TXT");
   if (!system_.FileExists(readme)) {
     FatalError("Could not find file " + readme);
-  } else {
-    try {
-      view_.SetMemoText(MemoText(system_.ReadFile(readme)));
-    } catch (const Exception& error) {
-      messages_.Show(mkError, mbOK, kNoHelpContext, error.Message());
-    }
+    return std::nullopt;
   }
+  try {
+    return system_.ReadFile(readme);
+  } catch (const Exception& error) {
+    messages_.Show(mkError, mbOK, kNoHelpContext, error.Message());
+  }
+  return std::nullopt;
+}
 
+void TForm1::FormCreate() {
+  const std::string menu_font = system_.MenuFontName();
+  if (!menu_font.empty()) view_.SetFontName(menu_font);
+  const std::optional<std::string> readme = Load();
+  view_.SetTitle("Install " + InstallOptions.InstTitle);
+  if (readme) view_.SetMemoText(MemoText(*readme));
   ShowSpaceInfo();
 }
 
-void TForm1::ReadSettings() {
+void TSetupPackage::ReadSettings() {
   help_file_ = ChangeFileExt(exe_path_, ".chm");
   if (!system_.FileExists(help_file_)) FatalError("Could not find file " + help_file_);
 
@@ -83,7 +73,7 @@ void TForm1::ReadSettings() {
   }
 }
 
-void TForm1::FatalError(const std::string& problem) {
+void TSetupPackage::FatalError(const std::string& problem) {
   messages_.Show(mkError, mbOKHelp, kFatalErrorHelpContext, FatalErrorText(problem));
   messages_.RequestEnd();
 }
@@ -117,6 +107,73 @@ void TForm1::ChangeDirBtnClick() {
   ShowSpaceInfo();
 }
 
+void TForm1::RunningChanged(bool running) {
+  // The buttons that would start a second run or change its directory, and
+  // the diagnostics, which would run its long report nested in the
+  // extraction. "Quit" and "Help" stay usable.
+  for (TMainControl control :
+       {TMainControl::InstallBtn, TMainControl::ChangeDirBtn, TMainControl::Button1}) {
+    view_.SetEnabled(control, !running);
+  }
+}
+
+void TForm1::SpaceNeeded(int32_t disk_needed_mb) {
+  InstallOptions.DiskNeededMB = disk_needed_mb;
+}
+
+void TForm1::ExtractionStarted() {
+  view_.Gauge1().SetProgress(0);
+  view_.SetVisible(TMainControl::Gauge1, true);
+  view_.SetCaption(TMainControl::SpaceNeededLabel, "Installing...please wait");
+  view_.SetFontColor(TMainControl::SpaceNeededLabel, clGreen);
+  view_.SetFontSize(TMainControl::SpaceNeededLabel,
+                    view_.FontSize(TMainControl::InstDirLabel) / 2 * 3);
+  last_pump_.reset();
+  last_paint_.reset();
+  progress_pending_ = false;
+}
+
+void TForm1::Progress(int32_t percent, const std::string& member) {
+  // Every event is kept; the controls take it when the window next gets to
+  // show something, so a run of small members costs no label text each.
+  shown_percent_ = percent;
+  shown_member_ = member;
+  progress_pending_ = true;
+  const bool pump = Due(last_pump_);
+  const bool paint = Due(last_paint_);
+  if (pump || paint) ShowProgress();
+  if (pump) view_.ProcessMessages();
+  if (paint) view_.Repaint();
+}
+
+void TForm1::ShowProgress() {
+  if (!progress_pending_) return;
+  progress_pending_ = false;
+  view_.Gauge1().SetProgress(shown_percent_);
+  view_.SetCaption(TMainControl::InstDirLabel, shown_member_);
+}
+
+void TForm1::ProcessMessages() {
+  if (Due(last_pump_)) view_.ProcessMessages();
+}
+
+void TForm1::ShowNow() {
+  ShowProgress();
+  view_.Repaint();
+  last_paint_ = view_.Milliseconds();
+}
+
+void TForm1::ExtractionEnded() {
+  ShowSpaceInfo();
+}
+
+bool TForm1::Due(std::optional<uint32_t>& last) {
+  const uint32_t now = view_.Milliseconds();
+  if (last && now - *last < kProgressIntervalMs) return false;
+  last = now;
+  return true;
+}
+
 void TForm1::HelpBtnClick() {
   messages_.Help(kHelpIndex, 0);
 }
@@ -124,7 +181,8 @@ void TForm1::HelpBtnClick() {
 void TForm1::Button1Click() {
   // Not during an extraction: the window would open inside a progress event.
   if (!OnShowDiagnostics || Extracting()) return;
-  OnShowDiagnostics("Setup", "", "", ChangeFileExt(system_.ProgramFileName(), ".INI"), 1.5f);
+  OnShowDiagnostics(kProgramName, "", "", ChangeFileExt(system_.ProgramFileName(), ".INI"),
+                    kProgramVersion);
 }
 
 }  // namespace vx

@@ -1,19 +1,21 @@
 // The main window's logic: start-up, the settings file, the two information
-// labels and the fatal-error routine. It talks to the window through
-// TMainWindowView, to the user through TMessageService and to the machine
-// through TSetupSystem, so all of it runs in tests without Windows.
+// labels, the fatal-error routine and what the window shows of an
+// installation run. It talks to the window through TMainWindowView, to the
+// user through TMessageService and to the machine through TSetupSystem, so
+// all of it runs in tests without Windows.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
-#include "setup/color.h"
 #include "setup/gauge_model.h"
 #include "setup/install_options.h"
 #include "setup/install_run.h"
-#include "setup/message_service.h"
 #include "setup/setup_system.h"
+#include "ui/color.h"
+#include "ui/message_service.h"
 
 namespace vx {
 
@@ -55,33 +57,67 @@ class TMainWindowView {
   virtual void ProcessMessages() = 0;
   // Paints whatever of the window needs painting, now.
   virtual void Repaint() = 0;
+  // A clock in milliseconds (it may wrap): paints and message pumps during
+  // an extraction are rationed by it.
+  virtual uint32_t Milliseconds() = 0;
 };
 
-// Free mebibytes on drive `drive` (a letter in either case; a blank means the
-// current drive), rounded to the nearest; -1 when they cannot be measured.
-int32_t DiskFreeMB(TSetupSystem& system, char drive);
+// An extraction reports progress far more often than a screen can show it:
+// at most once in this interval are the window's messages pumped, and at
+// most once is it painted, however many events arrive. The last state is
+// always painted before a box and at the end.
+constexpr uint32_t kProgressIntervalMs = 16;
 
-class TForm1 {
+// The package beside the program as the start-up finds it: the settings
+// file, the help file and the readme. Every problem is a fatal error through
+// the message service; nothing here needs a window.
+class TSetupPackage {
  public:
-  TForm1(TMainWindowView& view, TMessageService& messages, TSetupSystem& system)
-      : InstallRun(*this, view, messages, system),
-        view_(view),
-        messages_(messages),
-        system_(system) {}
-  TForm1(const TForm1&) = delete;
-  TForm1& operator=(const TForm1&) = delete;
+  TSetupPackage(TMessageService& messages, TSetupSystem& system)
+      : messages_(messages), system_(system) {}
 
   TInstallOptions InstallOptions;
-  // The installation run with the extraction component.
-  TInstallRun InstallRun;
 
-  // The start-up sequence, run once when the window has been created.
-  void FormCreate();
+  // The program's directory becomes the current one and then the root of
+  // drive C: when it exists; the settings are read and the readme checked. Returns the
+  // readme's bytes; none when it is missing (a fatal error) or unreadable
+  // (an error box).
+  std::optional<std::string> Load();
   // Fills InstallOptions from the settings file and checks the files beside
   // the program.
   void ReadSettings();
   // Reports an unrecoverable problem and asks the program to end.
   void FatalError(const std::string& problem);
+
+  // The application's help file (beside the program, extension ".chm").
+  const std::string& HelpFile() const { return help_file_; }
+  // The settings file (beside the program, extension ".INI").
+  const std::string& SettingsFile() const { return settings_file_; }
+
+ protected:
+  TMessageService& messages_;
+  TSetupSystem& system_;
+
+ private:
+  std::string exe_path_;
+  std::string help_file_;
+  std::string settings_file_;
+};
+
+class TForm1 : public TSetupPackage, private TInstallObserver {
+ public:
+  TForm1(TMainWindowView& view, TMessageService& messages, TSetupSystem& system)
+      : TSetupPackage(messages, system),
+        InstallRun(InstallOptions, *this, messages, system),
+        view_(view) {}
+  TForm1(const TForm1&) = delete;
+  TForm1& operator=(const TForm1&) = delete;
+
+  // The installation run with the extraction component.
+  TInstallRun InstallRun;
+
+  // The start-up sequence, run once when the window has been created.
+  void FormCreate();
   // Measures the free space and refreshes both information labels.
   void ShowSpaceInfo();
   // Ends the program by the end request, like FatalError without a message.
@@ -105,18 +141,27 @@ class TForm1 {
                      const std::string& keep_dir, const std::string& settings_file, float version)>
       OnShowDiagnostics;
 
-  // The application's help file (beside the program, extension ".chm").
-  const std::string& HelpFile() const { return help_file_; }
-  // The settings file (beside the program, extension ".INI").
-  const std::string& SettingsFile() const { return settings_file_; }
-
  private:
+  // What the window shows of an installation run.
+  void RunningChanged(bool running) override;
+  void SpaceNeeded(int32_t disk_needed_mb) override;
+  void ExtractionStarted() override;
+  void Progress(int32_t percent, const std::string& member) override;
+  void ProcessMessages() override;
+  void ShowNow() override;
+  void ExtractionEnded() override;
+  // True when `last` is unset or kProgressIntervalMs have passed since;
+  // then `last` becomes now.
+  bool Due(std::optional<uint32_t>& last);
+  // The last progress event's values into the gauge and the member label.
+  void ShowProgress();
+
   TMainWindowView& view_;
-  TMessageService& messages_;
-  TSetupSystem& system_;
-  std::string exe_path_;
-  std::string help_file_;
-  std::string settings_file_;
+  std::optional<uint32_t> last_pump_;
+  std::optional<uint32_t> last_paint_;
+  int32_t shown_percent_ = 0;
+  std::string shown_member_;
+  bool progress_pending_ = false;
 };
 
 }  // namespace vx

@@ -13,7 +13,7 @@ TSetupLog::TSetupLog(Sink sink, Clock clock) : sink_(std::move(sink)), clock_(st
 }
 
 void TSetupLog::Line(const std::string& text) {
-  if (!sink_) return;
+  if (!sink_ || failed_) return;
   std::string bytes = clock_() + "  ";
   for (size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
@@ -25,7 +25,15 @@ void TSetupLog::Line(const std::string& text) {
     }
   }
   bytes += "\r\n";
-  sink_(bytes);
+  try {
+    sink_(bytes);
+  } catch (...) {
+    failed_ = true;
+  }
+}
+
+void TSetupLog::Message(TMessageKind kind, const std::string& text) {
+  Line("Message (" + MessageKindName(kind) + "): " + text);
 }
 
 std::string LogTimestamp() {
@@ -60,7 +68,7 @@ std::string MessageKindName(TMessageKind kind) {
 
 TModalResult TSilentMessageView::ShowMessageBox(const TMessageBox& box,
                                                 const std::function<void()>&) {
-  log_.Line("Message (" + MessageKindName(box.Kind) + "): " + box.Text);
+  log_.Message(box.Kind, box.Text);
   switch (box.Buttons) {
     case mbYesNo:
       return mrNo;
@@ -73,13 +81,13 @@ TModalResult TSilentMessageView::ShowMessageBox(const TMessageBox& box,
 
 TModalResult TLoggingMessageView::ShowMessageBox(const TMessageBox& box,
                                                  const std::function<void()>& help) {
-  log_.Line("Message (" + MessageKindName(box.Kind) + "): " + box.Text);
+  log_.Message(box.Kind, box.Text);
   return shown_.ShowMessageBox(box, help);
 }
 
-std::string SettingsLogLine(const TForm1& form) {
-  const TInstallOptions& options = form.InstallOptions;
-  return "Settings read from " + form.SettingsFile() + ": InstTitle=" + options.InstTitle +
+std::string SettingsLogLine(const TSetupPackage& package) {
+  const TInstallOptions& options = package.InstallOptions;
+  return "Settings read from " + package.SettingsFile() + ": InstTitle=" + options.InstTitle +
          ", InstDir=" + options.InstDir + ", DiskNeededMB=" + std::to_string(options.DiskNeededMB) +
          ", exename=" + options.ExeName + ", archive=" + options.ZipPath;
 }
@@ -97,6 +105,8 @@ int32_t ExitCodeForOutcome(TInstallOutcome outcome) {
       return secMemberFailed;
     case TInstallOutcome::MainExeMissing:
       return secMainExeMissing;
+    case TInstallOutcome::Cancelled:
+      return secCancelled;
     case TInstallOutcome::None:
       break;
   }
@@ -104,31 +114,35 @@ int32_t ExitCodeForOutcome(TInstallOutcome outcome) {
 }
 
 TSilentSetup::TSilentSetup(TSetupSystem& system, TSetupLog& log)
-    : MessageView(log), Messages(MessageView), Form(MainView, Messages, system), log_(log) {
-  Form.InstallRun.OnLog = [this](const std::string& line) { log_.Line(line); };
+    : MessageView(log),
+      Messages(MessageView),
+      Package(Messages, system),
+      InstallRun(Package.InstallOptions, unseen_, Messages, system),
+      log_(log) {
+  InstallRun.OnLog = [this](const std::string& line) { log_.Line(line); };
 }
 
 int32_t TSilentSetup::Run(const std::string& dir) {
   try {
-    Form.FormCreate();
+    Package.Load();
   } catch (const std::exception& error) {
-    log_.Line("Message (error): " + std::string(error.what()));
+    log_.Message(mkError, error.what());
     return secStartupProblem;
   }
   if (Messages.EndRequested()) return secStartupProblem;
 
-  log_.Line(SettingsLogLine(Form));
+  log_.Line(SettingsLogLine(Package));
   if (!dir.empty()) {
-    Form.InstallOptions.InstDir = dir;
+    Package.InstallOptions.InstDir = dir;
     log_.Line("Directory from the command line: " + dir);
   }
   try {
-    Form.InstallBtnClick();
+    InstallRun.InstallBtnClick();
   } catch (const std::exception& error) {
-    log_.Line("Message (error): " + std::string(error.what()));
+    log_.Message(mkError, error.what());
     return secStartupProblem;
   }
-  return ExitCodeForOutcome(Form.InstallRun.Outcome());
+  return ExitCodeForOutcome(InstallRun.Outcome());
 }
 
 }  // namespace vx

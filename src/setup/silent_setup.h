@@ -1,5 +1,6 @@
 // The unattended installation: the same start-up, directory rules,
-// extraction and shortcuts as the window's "INSTALL", without any window.
+// extraction and shortcuts as the window's "INSTALL", run directly without
+// any window.
 // Every message a box would have shown goes to the log with its kind, and the
 // run ends with an exit code that tells what happened.
 #pragma once
@@ -10,10 +11,10 @@
 #include <string>
 
 #include "setup/command_line.h"
-#include "setup/gauge_model.h"
+#include "setup/install_run.h"
 #include "setup/main_window.h"
-#include "setup/message_service.h"
 #include "setup/setup_system.h"
+#include "ui/message_service.h"
 
 namespace vx {
 
@@ -29,11 +30,17 @@ class TSetupLog {
   explicit TSetupLog(Sink sink = nullptr, Clock clock = nullptr);
 
   bool Enabled() const { return static_cast<bool>(sink_); }
+  // Never raises: a sink that fails is noticed once, and the log says
+  // nothing more while the run goes on.
   void Line(const std::string& text);
+  bool Failed() const { return failed_; }
+  // A message to the user: "Message (error): text".
+  void Message(TMessageKind kind, const std::string& text);
 
  private:
   Sink sink_;
   Clock clock_;
+  bool failed_ = false;
 };
 
 // "2026-12-08 16:40:05": the local time as the log's lines begin.
@@ -53,12 +60,10 @@ class TSilentMessageView : public TMessageView {
  public:
   explicit TSilentMessageView(TSetupLog& log) : log_(log) {}
   TModalResult ShowMessageBox(const TMessageBox& box, const std::function<void()>& help) override;
-  void PostEndRequest() override { end_posted_ = true; }
-  bool EndPosted() const { return end_posted_; }
+  void PostEndRequest() override {}
 
  private:
   TSetupLog& log_;
-  bool end_posted_ = false;
 };
 
 // The boxes of a logged interactive run: each is logged, then shown.
@@ -73,29 +78,8 @@ class TLoggingMessageView : public TMessageView {
   TSetupLog& log_;
 };
 
-// A main window that is never made: it keeps nothing and shows nothing.
-class THiddenMainView : public TMainWindowView {
- public:
-  void SetFontName(const std::string&) override {}
-  void SetTitle(const std::string&) override {}
-  void SetMemoText(const std::string&) override {}
-  void SetCaption(TMainControl, const std::string&) override {}
-  void SetVisible(TMainControl, bool) override {}
-  int32_t FontSize(TMainControl) override { return 8; }
-  void SetFontSize(TMainControl, int32_t) override {}
-  void SetFontColor(TMainControl, TColor) override {}
-  TGauge& Gauge1() override { return gauge_; }
-  void SetEnabled(TMainControl, bool) override {}
-  bool ChooseDirectory(std::string&) override { return false; }
-  void ProcessMessages() override {}
-  void Repaint() override {}
-
- private:
-  TGauge gauge_;
-};
-
 // The log line on the settings read at start-up.
-std::string SettingsLogLine(const TForm1& form);
+std::string SettingsLogLine(const TSetupPackage& package);
 
 // The exit code for how an installation run ended.
 int32_t ExitCodeForOutcome(TInstallOutcome outcome);
@@ -114,10 +98,11 @@ class TSilentSetup {
 
   TSilentMessageView MessageView;
   TMessageService Messages;
-  THiddenMainView MainView;
-  TForm1 Form;
+  TSetupPackage Package;
+  TInstallRun InstallRun;
 
  private:
+  TUnseenInstall unseen_;
   TSetupLog& log_;
 };
 

@@ -2,7 +2,6 @@
 
 #include "platform/path_text.h"
 #include "platform/system.h"
-#include "util/messages.h"
 
 namespace vx {
 
@@ -34,7 +33,8 @@ std::string ProgramWindowTitle(const std::string& title, const std::string& prog
 }
 
 bool StartProgram(const std::string& title, const std::string& program, const std::string& params,
-                  const std::string& work_dir, uint16_t show, ProcessInfo& info) {
+                  const std::string& work_dir, uint16_t show, ProcessInfo& info,
+                  TMessageService& messages) {
   platform::ProcessStart start;
   start.command_line = ProgramCommandLine(program, params);
   start.working_directory = work_dir;
@@ -44,7 +44,7 @@ bool StartProgram(const std::string& title, const std::string& program, const st
   if (platform::StartProcess(start, info, error)) return true;
   // The code the failed creation left as the thread's last error, taken
   // before clean-up calls can overwrite it.
-  ShowErrorMessage(SystemErrorText(error));
+  messages.Show(mkError, mbOK, kNoHelpContext, SystemErrorText(error));
   return false;
 }
 

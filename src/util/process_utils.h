@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/process.h"
+#include "ui/message_service.h"
 
 namespace vx {
 
@@ -25,10 +26,11 @@ std::string ProgramWindowTitle(const std::string& title, const std::string& prog
 
 // Starts `program` with `params` in `work_dir` ("" = the current directory)
 // and returns at once. `show` is the SW_... mode of its window (7: minimised,
-// not activated). On failure the system's error text is shown in an error
-// message box and the result is false; `info` is then zero.
+// not activated). On failure the system's error text is shown as an error
+// through `messages` and the result is false; `info` is then zero.
 bool StartProgram(const std::string& title, const std::string& program, const std::string& params,
-                  const std::string& work_dir, uint16_t show, ProcessInfo& info);
+                  const std::string& work_dir, uint16_t show, ProcessInfo& info,
+                  TMessageService& messages);
 
 // True when the process has ended, or when `info` holds none: its handles are
 // then closed and `info` zeroed. False while it runs. Never waits.

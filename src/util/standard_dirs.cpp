@@ -9,7 +9,6 @@
 #include "platform/text.h"
 #include "util/drive_probes.h"
 #include "util/environment_utils.h"
-#include "util/messages.h"
 
 namespace vx {
 
@@ -63,8 +62,7 @@ std::string RawStandardDir(int32_t kind, const std::string& named) {
     case sdtApplication:
       return ProgramDirectory();
     default:
-      ShowErrorMessage("program error: unexpected case of sdt");
-      return "";
+      throw Exception("program error: unexpected case of sdt");
   }
 }
 

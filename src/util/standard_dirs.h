@@ -58,7 +58,7 @@ std::string NormaliseStandardDirText(const std::string& raw);
 
 // The normalised absolute directory of `kind` (`named` is used by sdtNamed
 // only), or "" when it is not defined. An unknown kind is a programming error:
-// it is reported in an error message and gives "".
+// it raises vx::Exception("program error: unexpected case of sdt").
 std::string ResolveStandardDir(int32_t kind, const std::string& named);
 
 // True when a probe file can be created, closed and deleted in `dir`. An

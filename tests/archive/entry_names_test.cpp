@@ -117,7 +117,7 @@ TEST(EntryNames, ComponentNamesAndAnUnrepresentableName) {
                   BuildZip({{.name = utf8, .data = "a", .extra_flags = kFlagUtf8Name},
                             {.name = chinese, .data = "b", .extra_flags = kFlagUtf8Name},
                             {.name = "M\x81ller.txt", .data = "c"}}));
-  TAbUnZipper unzipper;
+  TAbUnZipper unzipper{RefuseEveryDisk()};
   unzipper.SetBaseDirectory(dir.Path());
   unzipper.SetFileName(dir.File("names.zip"));
   ASSERT_EQ(unzipper.Count(), 3);

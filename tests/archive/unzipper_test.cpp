@@ -83,7 +83,7 @@ class UnzipperTest : public ::testing::Test {
 
   test::ScratchDir archive_dir_;
   test::ScratchDir out_;
-  TAbUnZipper unzipper_;
+  TAbUnZipper unzipper_{RefuseEveryDisk()};
   std::vector<std::string> events_;
   std::vector<int> item_progress_;
   std::string refuse_;

@@ -220,7 +220,7 @@ TEST_F(ProducerTest, SplitArchiveAsksForEachImage) {
   Make("zip -q -r -s 64k " + ShellQuote(archive) + " .");
   ASSERT_TRUE(fs::exists(work_.File("set.z02")));
 
-  TAbUnZipper unzipper;
+  TAbUnZipper unzipper{RefuseEveryDisk()};
   std::vector<int32_t> images;
   unzipper.OnRequestImage = [&](TAbUnZipper&, int32_t image, std::string& name, bool&) {
     images.push_back(image);
@@ -247,7 +247,7 @@ TEST_F(ProducerTest, SplitArchiveAsksForEachImage) {
   EXPECT_EQ(images.front(), 1);
 
   // Refusing a piece fails the member that needs it as a user abort.
-  TAbUnZipper refusing;
+  TAbUnZipper refusing{RefuseEveryDisk()};
   std::vector<int32_t> codes;
   refusing.OnRequestImage = [](TAbUnZipper&, int32_t, std::string&, bool& abort) { abort = true; };
   refusing.OnProcessItemFailure = [&](TAbUnZipper&, TAbArchiveItem&, TAbProcessType, TAbErrorClass,
@@ -275,15 +275,17 @@ TEST_F(ProducerTest, UnansweredLastDiskRequestGoesToTheDiskPrompt) {
   platform::DriveTable drives = saved_drives;
   drives['A'] = floppy;
   platform::SetDriveMap(drives);
-  std::vector<std::pair<std::string, std::string>> asked;
-  DiskPrompt saved_prompt = SetDiskPrompt([&](const std::string& caption, const std::string& text) {
-    asked.emplace_back(caption, text);
-    return false;
-  });
+  struct Asked : TDiskPrompt {
+    std::vector<std::pair<std::string, std::string>> asked;
+    bool AskForDisk(const std::string& caption, const std::string& text) override {
+      asked.emplace_back(caption, text);
+      return false;
+    }
+  } prompt;
 
-  TAbUnZipper unzipper;
+  TAbUnZipper unzipper{prompt};
   EXPECT_THROW(unzipper.SetFileName("A:\\set.zip"), EAbUserAbort);
-  SetDiskPrompt(std::move(saved_prompt));
+  const auto& asked = prompt.asked;
   platform::SetDriveMap(saved_drives);
   EXPECT_EQ(asked, (std::vector<std::pair<std::string, std::string>>{
                        {"Insert floppy", "Insert the last disk in the spanned disk set"}}));
@@ -299,7 +301,7 @@ TEST_F(ProducerTest, MemberNameIsReadFromTheOemCodePage) {
   const std::string archive = work_.File("oem.zip");
   Make("zip -q " + ShellQuote(archive) + " " + ShellQuote(oem_name));
 
-  TAbUnZipper unzipper;
+  TAbUnZipper unzipper{RefuseEveryDisk()};
   unzipper.SetFileName(archive);
   ASSERT_EQ(unzipper.Count(), 1);
   EXPECT_EQ(static_cast<TAbZipArchive*>(unzipper.Archive())->ZipItems(0).StoredName(), oem_name);
@@ -332,7 +334,7 @@ TEST_F(ProducerTest, RefusingAPieceInsideADeflatedMemberIsAUserAbort) {
   Make("zip -q -s 64k " + ShellQuote(archive) + " hex.txt");
   ASSERT_TRUE(fs::exists(work_.File("hex.z02")));
 
-  TAbUnZipper unzipper;
+  TAbUnZipper unzipper{RefuseEveryDisk()};
   bool extracting = false;
   int32_t refused = 0;
   unzipper.OnRequestImage = [&](TAbUnZipper&, int32_t image, std::string&, bool& abort) {
@@ -369,7 +371,7 @@ TEST(PkzipDos, EveryMemberOfEveryArchiveMatchesTheReference) {
 
   std::map<std::string, std::string> reference;
   {
-    TAbUnZipper unzipper;
+    TAbUnZipper unzipper{RefuseEveryDisk()};
     unzipper.SetFileName(reference_name);
     ASSERT_EQ(unzipper.Count(), 15);
     for (int32_t i = 0; i < unzipper.Count(); ++i) {
@@ -385,7 +387,7 @@ TEST(PkzipDos, EveryMemberOfEveryArchiveMatchesTheReference) {
     const std::string file = entry.path().filename().string();
     if (entry.path().extension() != ".ZIP" || file == "EMPTY.ZIP") continue;
     ++archives;
-    TAbUnZipper unzipper;
+    TAbUnZipper unzipper{RefuseEveryDisk()};
     std::vector<std::string> failures;
     unzipper.OnProcessItemFailure = [&](TAbUnZipper& sender, TAbArchiveItem& item, TAbProcessType,
                                         TAbErrorClass, int32_t) {
@@ -404,7 +406,7 @@ TEST(PkzipDos, EveryMemberOfEveryArchiveMatchesTheReference) {
   }
   EXPECT_EQ(archives, 25);
 
-  TAbUnZipper empty;
+  TAbUnZipper empty{RefuseEveryDisk()};
   empty.SetFileName(dir + test::Separator() + "EMPTY.ZIP");
   EXPECT_EQ(empty.Count(), 0);
 }

@@ -244,7 +244,7 @@ TEST(ArchiveType, SelfExtractingArchiveExtracts) {
       "ELF" +
       std::string(5000, '\0');
   test::WriteFile(dir.File("setup.exe"), BuildZip(TwoMembers(), {.prefix = stub}));
-  TAbUnZipper unzipper;
+  TAbUnZipper unzipper{RefuseEveryDisk()};
   unzipper.SetBaseDirectory(dir.Path());
   unzipper.SetFileName(dir.File("setup.exe"));
   EXPECT_EQ(unzipper.ArchiveType(), atSelfExtZip);
@@ -260,7 +260,7 @@ TEST(ComponentOpen, UnusableFilesLeaveNoArchiveOpen) {
   test::WriteFile(dir.File("notes.txt"), BuildZip(TwoMembers()));
   test::WriteFile(dir.File("empty.zip"), std::string());
 
-  TAbUnZipper unzipper;
+  TAbUnZipper unzipper{RefuseEveryDisk()};
   try {
     unzipper.SetFileName(dir.File("junk.zip"));
     FAIL() << "a file that is not an archive opened";

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/exception.h"
+#include "support/scripted_message_view.h"
 #include "support/test_support.h"
 
 #ifndef _WIN32
@@ -558,7 +559,9 @@ TEST(DiagWindowOnThisMachine, RunsTheToolAndCollectsItsReport) {
 
   ScriptedDiagView view;
   view.memo = kReport;
-  TPlatformDiagSystem system;
+  test::ScriptedMessageView boxes;
+  TMessageService messages{boxes};
+  TPlatformDiagSystem system{messages};
   TKeldaRun run;
   TrvDiagForm form(view, system, run);
   form.FormActivate();
@@ -644,6 +647,24 @@ TEST(DiagnosticFileTest, WritesTheWindowsTextWithTheToolsLines) {
     EXPECT_EQ(pauses, c.pauses);
     EXPECT_EQ(system.released.size(), c.released);
   }
+}
+
+TEST(DiagnosticFileTest, AToolWhoseInputCannotBeWrittenIsALineOfTheReport) {
+  ScriptedDiagSystem system;
+  TKeldaRun run;
+  system.product_dir = "D:\\VX";
+  system.files["D:\\VX\\Kelda.Exe"] = "MZ";
+  system.unwritable.insert("D:\\VX\\kelrpt.sti");
+  std::string error;
+  const bool written = WriteDiagnosticFile(
+      system, run,
+      [](const std::string&, const std::string&, const std::string&, const std::string&, float) {
+        return std::string("Report line 1");
+      },
+      "Setup", "", 1.5f, "C:\\diag.txt", [](int32_t) {}, error);
+  EXPECT_TRUE(written) << error;
+  EXPECT_EQ(system.files["C:\\diag.txt"],
+            "Report line 1\r\nKELDA could not be started: Access is denied\r\n");
 }
 
 TEST(DiagnosticFileTest, AReportThatCannotBeBuiltWritesNothing) {

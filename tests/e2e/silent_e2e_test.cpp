@@ -312,6 +312,70 @@ TEST_F(SilentE2E, DiagWritesTheReportWithTheToolsLines) {
                               "Message (error): Cannot write the diagnostic report to "));
 }
 
+TEST_F(SilentE2E, PackageManagerSwitchSetWithADirectoryEndingInABackslash) {
+  const std::string log = File("pm.log");
+  EXPECT_EQ(RunHidden("/SP- /VERYSILENT /SUPPRESSMSGBOXES /NORESTART /LOG=\"" + log + "\" /DIR=\"" +
+                      InstDir() + "\\\""),
+            0);
+  EXPECT_EQ(windows_seen, std::vector<std::string>{});
+  EXPECT_TRUE(fs::exists(InstDir() + "\\vestrix.exe"));
+  const std::vector<std::string> lines = LogLines(ReadWholeFile(log));
+  EXPECT_TRUE(HasLineStarting(lines, "Directory from the command line: " + InstDir() + "\\"));
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back(), "End, exit code 0 (installed)");
+}
+
+TEST_F(SilentE2E, QuitInTheWindowEndsWithSixAndTheLogSaysSo) {
+  constexpr int kQuitBtn = 106;
+  const std::string log = File("quit.log");
+  ASSERT_TRUE(process.Start(File("setup.exe"), File(""), "/LOG=\"" + log + "\""));
+  HWND window = WaitForWindow(process.Id(), "TForm1", kWindowDeadline);
+  ASSERT_NE(window, nullptr);
+  Sleep(300);
+  Click(GetDlgItem(window, kQuitBtn));
+  HWND box = WaitForWindow(process.Id(), "#32770", kWindowDeadline);
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(TextOf(GetDlgItem(box, kMessageTextId)), "Install of VESTRIX 1.5 is NOT complete");
+  Click(GetDlgItem(box, IDOK));
+  DWORD code = 99;
+  ASSERT_TRUE(process.WaitForExit(kExitDeadline, code));
+  EXPECT_EQ(code, 6u);
+  const std::vector<std::string> lines = LogLines(ReadWholeFile(log));
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back(), "End, exit code 6 (cancelled by the user)");
+  std::printf("log of a quit run:\n%s", ReadWholeFile(log).c_str());
+}
+
+TEST_F(SilentE2E, OutputOverThePackagesOwnFilesIsABadCommandLine) {
+  const std::string settings = ReadWholeFile(File("setup.INI"));
+  EXPECT_EQ(RunHidden("/SILENT /LOG=setup.INI"), 64);
+  EXPECT_EQ(RunHidden("/SILENT /DIAG=\"" + File("SETUP.ini") + "\""), 64);
+  EXPECT_EQ(RunHidden("/SILENT /DIAG=vestrix.zip"), 64);
+  EXPECT_EQ(windows_seen, std::vector<std::string>{});
+  EXPECT_EQ(ReadWholeFile(File("setup.INI")), settings);
+  EXPECT_FALSE(fs::exists(InstDir()));
+}
+
+TEST_F(SilentE2E, DiagWithAToolThatCannotStartStaysWindowlessAndReportsIt) {
+  test::ScratchDir product;
+  WriteWholeFile(product.Path() + "\\Kelda.Exe", "not a program");
+  char saved[4096];
+  const DWORD had = GetEnvironmentVariableA("VXDIR", saved, sizeof saved);
+  SetEnvironmentVariableA("VXDIR", product.Path().c_str());
+  const std::string report_file = File("diag.txt");
+  const std::string log = File("diag.log");
+  const int64_t code = RunHidden("/DIAG=" + report_file + " /LOG=" + log);
+  SetEnvironmentVariableA("VXDIR", had > 0 && had < sizeof saved ? saved : nullptr);
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(windows_seen, std::vector<std::string>{});
+  EXPECT_NE(ReadWholeFile(report_file).find("\r\nError: Cannot ShellExecute:"), std::string::npos);
+  const std::vector<std::string> lines = LogLines(ReadWholeFile(log));
+  EXPECT_TRUE(HasLineStarting(lines, "Message (error): "));
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back(), "End, exit code 0 (diagnostic report written)");
+  std::printf("log of a report with a tool that cannot start:\n%s", ReadWholeFile(log).c_str());
+}
+
 }  // namespace
 }  // namespace vx::e2e
 

@@ -24,13 +24,34 @@ TEST(SetupCommandLineTest, SplitsOnBlanksAndKeepsQuotedBlanksAndBackslashes) {
       {"/DIR=\"C:\\My Product\" /S", {"/DIR=C:\\My Product", "/S"}},
       {"\"/DIR=C:\\My Product\"", {"/DIR=C:\\My Product"}},
       {"/DIR=C:\\A\\ /S", {"/DIR=C:\\A\\", "/S"}},
-      {"/LOG=\"a \\\"b\\\"\"", {"/LOG=a \"b\""}},
+      // Backslashes are literal, so a quoted value may end in one.
+      {"/DIR=\"C:\\VESTRIX\\\" /S /LOG=C:\\x.log", {"/DIR=C:\\VESTRIX\\", "/S", "/LOG=C:\\x.log"}},
+      {"\"C:\\x\\\\\" /S", {"C:\\x\\\\", "/S"}},
+      {"/LOG=\"a \\\"b\\\"\"", {"/LOG=a \\b\\"}},
+      {"/DIR=\"\" /S", {"/DIR=", "/S"}},
       {"\"\"", {""}},
       {"/DIR=\"C:\\open", {"/DIR=C:\\open"}},  // an unclosed quote runs to the end
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
     EXPECT_EQ(SplitCommandLine(c.text), c.arguments);
+  }
+}
+
+TEST(SetupCommandLineTest, TheProgramsOwnPathIsSkippedQuotedOrNot) {
+  const std::string module = "C:\\Program Files\\VX\\setup.exe";
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"\"C:\\Program Files\\VX\\setup.exe\" /S", "/S"},
+      {"C:\\Program Files\\VX\\setup.exe /S /DIR=\"C:\\A B\\\"", "/S /DIR=\"C:\\A B\\\""},
+      {"  c:\\program files\\vx\\SETUP.EXE\t/S", "/S"},  // any case
+      {"C:\\Program Files\\VX\\setup.exe", ""},
+      {"setup /S", "/S"},  // started by another name
+      {"\"setup\" /S", "/S"},
+      {"C:\\Program Files\\VX\\setup.exe2 /S", "Files\\VX\\setup.exe2 /S"},  // not the module
+      {"", ""},
+  };
+  for (const auto& [line, arguments] : cases) {
+    EXPECT_EQ(ArgumentText(line, module), arguments) << line;
   }
 }
 
@@ -54,6 +75,16 @@ TEST(SetupCommandLineTest, AcceptsEverySwitchInAnyCaseAndOrder) {
       {{"/DIAG=C:\\diag.txt"}, false, false, {}, {}, "C:\\diag.txt"},
       {{"/DIAG=r.txt", "/LOG=l.txt"}, false, false, {}, "l.txt", "r.txt"},
       {{"/DIR=a=b"}, false, false, "a=b", {}, {}},  // only the first '=' separates
+      // What package managers send for the common installers.
+      {{"/SP-", "/VERYSILENT", "/SUPPRESSMSGBOXES", "/NORESTART", "/LOG=C:\\i.log", "/DIR=C:\\P\\"},
+       true,
+       false,
+       "C:\\P\\",
+       "C:\\i.log",
+       {}},
+      {{"/verysilent"}, true, false, {}, {}, {}},
+      {{"/SuppressMsgBoxes"}, true, false, {}, {}, {}},
+      {{"/DIR=" + std::string(5000, 'd')}, false, false, std::string(5000, 'd'), {}, {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.arguments));
@@ -90,6 +121,11 @@ TEST(SetupCommandLineTest, RefusesUnknownAndMalformedSwitchesNamingThem) {
       {{"/?=x"}, "The switch takes no value: /?=x"},
       {{"/S", "/silent"}, "Switch given twice: /silent"},
       {{"/DIR=a", "/dir=b"}, "Switch given twice: /dir=b"},
+      {{"/VERYSILENT", "/verysilent"}, "Switch given twice: /verysilent"},
+      {{"/LOG", "/LOG=x"}, "Switch given twice: /LOG=x"},
+      {{"/LOG=x", "/LOG"}, "Switch given twice: /LOG"},
+      {{"/NORESTART=1"}, "The switch takes no value: /NORESTART=1"},
+      {{"/SP"}, "Unknown switch: /SP"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.arguments));
@@ -102,9 +138,9 @@ TEST(SetupCommandLineTest, RefusesUnknownAndMalformedSwitchesNamingThem) {
 
 TEST(SetupCommandLineTest, ExitCodesAreTheDocumentedNumbersAndListed) {
   const std::vector<std::pair<int32_t, int32_t>> codes = {
-      {secInstalled, 0},       {secStartupProblem, 1}, {secDirectoryRefused, 2},
-      {secArchiveProblem, 3},  {secMemberFailed, 4},   {secMainExeMissing, 5},
-      {secBadCommandLine, 64},
+      {secInstalled, 0},      {secStartupProblem, 1},  {secDirectoryRefused, 2},
+      {secArchiveProblem, 3}, {secMemberFailed, 4},    {secMainExeMissing, 5},
+      {secCancelled, 6},      {secBadCommandLine, 64},
   };
   const std::string listing = SetupSwitchesText();
   for (const auto& [code, number] : codes) {
@@ -116,6 +152,7 @@ TEST(SetupCommandLineTest, ExitCodesAreTheDocumentedNumbersAndListed) {
         << number;
   }
   EXPECT_EQ(ExitCodeMeaning(7), "unknown");
+  EXPECT_NE(listing.find("/VERYSILENT"), std::string::npos);
   for (const char* name : {"/SILENT", "/S", "/DIR=", "/LOG=", "/DIAG=", "/?"}) {
     EXPECT_NE(listing.find(name), std::string::npos) << name;
   }

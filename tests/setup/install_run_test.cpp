@@ -222,6 +222,39 @@ TEST_F(InstallRunTest, DuringTheExtractionTheWindowShowsItIsInstalling) {
   EXPECT_EQ(view.font_sizes[TMainControl::SpaceNeededLabel], 9);
 }
 
+TEST_F(InstallRunTest, ProgressReachesTheScreenAtMostOncePerIntervalAndAlwaysAtTheEnd) {
+  WritePackage();
+  // Every event within one interval: one pump and one paint at the start,
+  // then only the final state, painted before the box.
+  view.clock_step = 0;
+  form.InstallBtnClick();
+  EXPECT_LE(view.pumps, 2);
+  ASSERT_EQ(view.painted.size(), 2u);
+  EXPECT_EQ(view.painted.back(), (std::pair<int32_t, std::string>{100, "docs/CHANGES"}));
+  EXPECT_EQ(Boxes(),
+            (std::vector<Box>{{mkInformation, "Installation of VESTRIX 1.5 is complete"}}));
+
+  // The same run with a clock that moves by a millisecond per reading
+  // pumps and paints less often than one where every reading is due.
+  auto counts = [&](uint32_t clock_step) {
+    std::filesystem::remove_all(root.Host("VX"));
+    test::ScriptedMainView counting;
+    test::ScriptedMessageView boxes;
+    TMessageService service{boxes};
+    TForm1 again{counting, service, system};
+    again.InstallOptions = form.InstallOptions;
+    again.InstallRun.Shell = &shell;
+    counting.clock_step = clock_step;
+    again.InstallBtnClick();
+    EXPECT_EQ(counting.gauge.Progress(), 100);
+    return std::make_pair(counting.pumps, counting.repaints);
+  };
+  const auto every = counts(kProgressIntervalMs);
+  const auto half = counts(1);
+  EXPECT_LT(half.first, every.first);
+  EXPECT_LT(half.second, every.second);
+}
+
 TEST_F(InstallRunTest, PressesNestedInTheExtractionDoNotStartAnotherRun) {
   WritePackage();
   view.chooser_script.push_back(root.Path() + "OTHER");
@@ -317,7 +350,7 @@ TEST_F(InstallRunTest, FailingMemberGivesThreeWarningsAndStops) {
     EXPECT_EQ(box.HelpContext, kNoHelpContext);
   }
   EXPECT_TRUE(messages.EndRequested());
-  EXPECT_TRUE(form.InstallOptions.AbortRequested);
+  EXPECT_TRUE(form.InstallRun.AbortRequested());
   EXPECT_EQ(Installed("vestrix.exe"), kExe);  // written before the failure: stays
   EXPECT_FALSE(Installed("docs\\CHANGES").has_value());
   EXPECT_TRUE(shell.calls.empty());
@@ -508,7 +541,7 @@ TEST(InstallArithmeticTest, HandlersCountTheBytesOfEachMember) {
   EXPECT_EQ(view.repaints, 2);
 
   // Once an abort is asked for, both progress events answer it without pumping.
-  form.InstallOptions.AbortRequested = true;
+  run.RequestAbort();
   run.AbUnZipper1ArchiveItemProgress(run.AbUnZipper1, second, 60, abort);
   EXPECT_TRUE(abort);
   bool archive_abort = false;

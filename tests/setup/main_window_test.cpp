@@ -59,7 +59,7 @@ TEST_F(MainWindowTest, NormalStartFillsTheWindow) {
   EXPECT_EQ(options.ExeName, "vestrix.exe");
   EXPECT_EQ(options.ZipPath, "D:\\prod.zip");
   EXPECT_EQ(options.FreeMB, 5311);
-  EXPECT_FALSE(options.AbortRequested);
+  EXPECT_FALSE(form.InstallRun.AbortRequested());
   EXPECT_EQ(form.HelpFile(), "D:\\SETUP.chm");
   EXPECT_EQ(form.SettingsFile(), "D:\\SETUP.INI");
 

@@ -1,4 +1,4 @@
-#include "setup/message_service.h"
+#include "ui/message_service.h"
 
 #include <gtest/gtest.h>
 

@@ -12,37 +12,10 @@
 #include <vector>
 
 #include "setup/main_window.h"
-#include "setup/message_service.h"
 #include "setup/setup_system.h"
+#include "support/scripted_message_view.h"
 
 namespace vx::test {
-
-// Every box is answered with OK (or Yes) unless the script says otherwise; a
-// scripted answer may press Help first.
-class ScriptedMessageView : public TMessageView {
- public:
-  struct Answer {
-    int help_presses = 0;
-    TModalResult result = mrOK;
-  };
-  std::deque<Answer> script;
-  std::vector<TMessageBox> shown;  // every box that reached the screen
-  int end_requests = 0;
-
-  TModalResult ShowMessageBox(const TMessageBox& box, const std::function<void()>& help) override {
-    shown.push_back(box);
-    Answer answer;
-    if (!script.empty()) {
-      answer = script.front();
-      script.pop_front();
-    } else if (box.Buttons == mbYesNo) {
-      answer.result = mrYes;
-    }
-    for (int i = 0; i < answer.help_presses; ++i) help();
-    return answer.result;
-  }
-  void PostEndRequest() override { ++end_requests; }
-};
 
 class ScriptedMainView : public TMainWindowView {
  public:
@@ -101,6 +74,11 @@ class ScriptedMainView : public TMainWindowView {
     if (message) message();
   }
   void Repaint() override { ++repaints; }
+  // The clock moves by `clock_step` at each reading: by default far enough
+  // that every pump and paint is due.
+  uint32_t clock_ms = 0;
+  uint32_t clock_step = 1000;
+  uint32_t Milliseconds() override { return clock_ms += clock_step; }
 };
 
 // A machine with a few files. Settings are looked up by exact section and

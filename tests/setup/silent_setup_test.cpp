@@ -58,7 +58,7 @@ struct Package {
   }
   int32_t Run(const std::string& dir = "") {
     TSilentSetup setup(system, log);
-    setup.Form.InstallRun.Shell = &shell;
+    setup.InstallRun.Shell = &shell;
     const int32_t code = setup.Run(dir);
     end_requested = setup.Messages.EndRequested();
     return code;

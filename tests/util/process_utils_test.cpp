@@ -46,7 +46,8 @@ TEST(StartProgram, StartsMinimisedAndIsPolledToItsEnd) {
   if (!platform::FileExists(kProgram)) VX_SKIP_OR_FAIL(kProgram + " is not on this system");
   test::CapturedMessages messages;
   ProcessInfo info;
-  ASSERT_TRUE(StartProgram("VX test", kProgram, kExitParams, "", kShowMinimizedNoActivate, info));
+  ASSERT_TRUE(StartProgram("VX test", kProgram, kExitParams, "", kShowMinimizedNoActivate, info,
+                           messages.service));
   EXPECT_NE(info.process_handle, 0);
   EXPECT_NE(info.process_id, 0u);
   ASSERT_TRUE(WaitUntilFinished(info));
@@ -61,9 +62,10 @@ TEST(StartProgram, StartsMinimisedAndIsPolledToItsEnd) {
 TEST(StartProgram, RunsInTheGivenWorkingDirectory) {
   if (!platform::FileExists(kProgram)) VX_SKIP_OR_FAIL(kProgram + " is not on this system");
   test::ScratchDir scratch;
+  test::CapturedMessages messages;
   ProcessInfo info;
-  ASSERT_TRUE(
-      StartProgram("", kProgram, kWriteDirParams, scratch.Path(), kShowMinimizedNoActivate, info));
+  ASSERT_TRUE(StartProgram("", kProgram, kWriteDirParams, scratch.Path(), kShowMinimizedNoActivate,
+                           info, messages.service));
   ASSERT_TRUE(WaitUntilFinished(info));
   EXPECT_TRUE(platform::FileExists(scratch.File("where.txt")));
 }
@@ -74,7 +76,7 @@ TEST(StartProgram, AFailedStartShowsTheSystemTextAndReturnsFalse) {
   ProcessInfo info;
   info.process_id = 77;  // left over from an earlier run: must not survive
   EXPECT_FALSE(StartProgram("VX test", scratch.File("no such program.exe"), "x", "",
-                            kShowMinimizedNoActivate, info));
+                            kShowMinimizedNoActivate, info, messages.service));
   EXPECT_EQ(info.process_handle, 0);
   EXPECT_EQ(info.process_id, 0u);
   ASSERT_EQ(messages.texts.size(), 1u);

@@ -4,6 +4,7 @@
 
 #include <fstream>
 
+#include "platform/exception.h"
 #include "platform/path_text.h"
 #include "platform/system.h"
 #include "support/test_support.h"
@@ -157,12 +158,15 @@ TEST_F(StandardDirs, TheProgramsOwnDirectory) {
   EXPECT_EQ(program.compare(0, dir.size(), dir), 0) << dir << " / " << program;
 }
 
-TEST(ResolveStandardDir, AnUnknownKindIsReportedAndResolvesToNothing) {
-  test::CapturedMessages messages;
-  EXPECT_EQ(ResolveStandardDir(16, "C:\\x"), "");
-  EXPECT_EQ(ResolveStandardDir(-1, "C:\\x"), "");
-  EXPECT_EQ(messages.texts, (std::vector<std::string>{"program error: unexpected case of sdt",
-                                                      "program error: unexpected case of sdt"}));
+TEST(ResolveStandardDir, AnUnknownKindIsAProgrammingErrorWithItsText) {
+  for (int32_t kind : {16, -1}) {
+    try {
+      ResolveStandardDir(kind, "C:\\x");
+      ADD_FAILURE() << kind << " resolved";
+    } catch (const Exception& error) {
+      EXPECT_EQ(error.Message(), "program error: unexpected case of sdt") << kind;
+    }
+  }
 }
 
 TEST(IsDirWriteable, AWriteableDirectoryKeepsNoProbeBehind) {

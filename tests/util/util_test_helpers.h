@@ -8,7 +8,7 @@
 
 #include "platform/environment.h"
 #include "platform/files.h"
-#include "util/messages.h"
+#include "ui/message_service.h"
 
 #ifndef _WIN32
 #include "platform/posix/path_map.h"
@@ -53,17 +53,18 @@ class ScopedCurrentDirectory {
   bool ok_ = false;
 };
 
-// Collects the error messages the utilities show instead of opening boxes.
-class CapturedMessages {
+// Collects the error messages the utilities show instead of opening boxes;
+// `service` is what they are handed.
+class CapturedMessages : public TMessageView {
  public:
-  CapturedMessages()
-      : previous_(SetErrorMessageHook([this](const std::string& text) { texts.push_back(text); })) {
-  }
-  ~CapturedMessages() { SetErrorMessageHook(previous_); }
   std::vector<std::string> texts;
+  TMessageService service{*this};
 
- private:
-  ErrorMessageHook previous_;
+  TModalResult ShowMessageBox(const TMessageBox& box, const std::function<void()>&) override {
+    texts.push_back(box.Text);
+    return mrOK;
+  }
+  void PostEndRequest() override {}
 };
 
 #ifndef _WIN32

@@ -1,5 +1,6 @@
-// The setup program's run: the main window, its controller and the event
-// loop, from creation to the end request.
+// setup.exe on Windows: builds the Win32 pieces (the main window, the
+// diagnostics window, the help viewer, the machine) and hands them to the
+// portable program, which decides everything else.
 #pragma once
 
 #include "gui/win32/windows_api.h"

@@ -507,12 +507,16 @@ INT_PTR TDiagWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   return FALSE;
 }
 
-void ShowDiagnosticsWindow(HWND owner, const TDiagnosticReportBuilder& build_report,
+void ShowDiagnosticsWindow(HWND owner, TMessageService& messages,
+                           const TDiagnosticReportBuilder& build_report,
                            const std::string& program_name, const std::string& temp_dir,
                            const std::string& keep_dir, const std::string& settings_file,
                            float version) {
   TDiagWindow window(GetModuleHandleA(nullptr), owner);
-  TPlatformDiagSystem system;
+  window.OnException = [&messages](const std::string& text) {
+    messages.Show(mkError, mbOK, kNoHelpContext, text);
+  };
+  TPlatformDiagSystem system(messages);
   ShowDiagnostics(window, system, ProgramKeldaRun(), build_report, program_name, temp_dir, keep_dir,
                   settings_file, version);
 }

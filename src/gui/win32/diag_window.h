@@ -77,8 +77,9 @@ class TDiagWindow : public TDiagWindowView {
 // Opens the diagnostics window owned by `owner` with the report `build_report`
 // makes, and returns when it has been closed. An error while building the
 // report leaves this function before the window shows; errors of its
-// handlers are shown in message boxes owned by the window.
-void ShowDiagnosticsWindow(HWND owner, const TDiagnosticReportBuilder& build_report,
+// handlers, and a tool that cannot be started, are shown through `messages`.
+void ShowDiagnosticsWindow(HWND owner, TMessageService& messages,
+                           const TDiagnosticReportBuilder& build_report,
                            const std::string& program_name, const std::string& temp_dir,
                            const std::string& keep_dir, const std::string& settings_file,
                            float version);

@@ -205,9 +205,16 @@ void TMainWindow::Repaint() {
   RedrawWindow(window_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
+uint32_t TMainWindow::Milliseconds() {
+  return GetTickCount();
+}
+
 TModalResult TMainWindow::ShowMessageBox(const TMessageBox& box,
                                          const std::function<void()>& help) {
-  return ShowModalMessageBox(window_, box, help);
+  // Owned by the window the user works in: this one, or the diagnostics
+  // window open over it.
+  HWND active = GetActiveWindow();
+  return ShowModalMessageBox(active != nullptr ? active : window_, box, help);
 }
 
 void TMainWindow::PostEndRequest() {
@@ -226,10 +233,10 @@ void TMainWindow::Show() {
   SetFocus(Control(TMainControl::InstallBtn));
 }
 
-int TMainWindow::RunMessageLoop() {
+int32_t TMainWindow::RunMessageLoop() {
   MSG message;
   while (GetMessageA(&message, nullptr, 0, 0) > 0) Dispatch(message);
-  return static_cast<int>(message.wParam);
+  return static_cast<int32_t>(message.wParam);
 }
 
 void TMainWindow::Dispatch(MSG& message) {

@@ -9,7 +9,8 @@
 
 #include "gui/win32/windows_api.h"
 #include "setup/main_window.h"
-#include "setup/message_service.h"
+#include "setup/setup_program.h"
+#include "ui/message_service.h"
 
 namespace vx::gui {
 
@@ -22,7 +23,7 @@ constexpr int32_t ControlId(TMainControl control) {
   return 100 + static_cast<int32_t>(control);
 }
 
-class TMainWindow : public TMainWindowView, public TMessageView {
+class TMainWindow : public TSetupWindow {
  public:
   // Creates the window and its controls, hidden.
   explicit TMainWindow(HINSTANCE instance);
@@ -33,17 +34,10 @@ class TMainWindow : public TMainWindowView, public TMessageView {
   HWND Handle() const { return window_; }
   HWND Control(TMainControl control) const { return controls_.at(control); }
 
-  // Button presses, by control.
-  std::map<TMainControl, std::function<void()>> OnClick;
-  // The close box or Alt+F4.
-  std::function<void()> OnClose;
-  // An error that escaped a handler; its text is to be reported.
-  std::function<void(const std::string& text)> OnException;
-
-  // Shows the window centred on the screen, the focus on the first control.
-  void Show();
-  // Runs the event loop until the end request; returns the exit code.
-  int RunMessageLoop();
+  // TSetupWindow
+  void Show() override;
+  int32_t RunMessageLoop() override;
+  intptr_t OwnerHandle() override { return reinterpret_cast<intptr_t>(window_); }
 
   // TMainWindowView
   void SetFontName(const std::string& name) override;
@@ -59,6 +53,7 @@ class TMainWindow : public TMainWindowView, public TMessageView {
   bool ChooseDirectory(std::string& directory) override;
   void ProcessMessages() override;
   void Repaint() override;
+  uint32_t Milliseconds() override;
 
   // TMessageView
   TModalResult ShowMessageBox(const TMessageBox& box, const std::function<void()>& help) override;

@@ -7,7 +7,7 @@
 #include <functional>
 
 #include "gui/win32/windows_api.h"
-#include "setup/message_service.h"
+#include "ui/message_service.h"
 
 namespace vx::gui {
 

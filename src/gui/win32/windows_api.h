@@ -14,7 +14,7 @@
 #undef SetCurrentDirectory
 #undef SetFileAttributes
 
-#include "setup/color.h"
+#include "ui/color.h"
 
 namespace vx::gui {
 

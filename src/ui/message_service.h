@@ -1,4 +1,4 @@
-// Every user message of the setup is a modal box given by its kind, its
+// Every message to the user is a modal box given by its kind, its
 // buttons and a help context. The service also holds the end request: once
 // the program has been asked to end, the handler that asked runs on, every box
 // it opens afterwards closes at once unseen, and the event loop ends when
