@@ -15,6 +15,10 @@ class Exception : public std::exception {
   const char* what() const noexcept override { return message_.c_str(); }
   const std::string& Message() const { return message_; }
 
+ protected:
+  // For a class of a coded family whose text carries details of its own.
+  void SetMessage(std::string message) { message_ = std::move(message); }
+
  private:
   std::string message_;
 };
