@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/disk_prompt.h"
 #include "archive/errors.h"
 #include "archive/unzipper.h"
 #include "archive/zip_test_support.h"
@@ -67,7 +68,7 @@ TEST(SafeReplacement, TheOldFileGoesOnlyForACompleteCheckedMember) {
         platform::kAttrArchive | (c.read_only_old ? platform::kAttrReadOnly : 0);
     ASSERT_TRUE(platform::SetFileAttributes(old_file, old_attributes));
 
-    TAbUnZipper unzipper;
+    TAbUnZipper unzipper{RefuseEveryDisk()};
     unzipper.SetBaseDirectory(out.Path());
     unzipper.SetFileName(archive_dir.File("a.zip"));
     std::vector<std::string> failures;
@@ -117,7 +118,7 @@ TEST(SafeReplacement, WithoutAnOldFileOnlyTheAbortedMemberLeavesNothing) {
   test::WriteFile(archive_dir.File("a.zip"),
                   test::BuildZip({{.name = "bad.txt", .data = "payload", .stored_crc = 7},
                                   {.name = "big.bin", .data = kNew}}));
-  TAbUnZipper unzipper;
+  TAbUnZipper unzipper{RefuseEveryDisk()};
   unzipper.SetBaseDirectory(out.Path());
   unzipper.SetFileName(archive_dir.File("a.zip"));
   int failures = 0;

@@ -3,6 +3,7 @@
 // to ZIP64; and the limits of the member store.
 #include <gtest/gtest.h>
 
+#include "archive/disk_prompt.h"
 #include "archive/errors.h"
 #include "archive/unzipper.h"
 #include "archive/zip_archive.h"
@@ -187,7 +188,7 @@ TEST(DeclaredSize, ExtractionDeletesTheFileAndGoesOn) {
       BuildZip(
           {{.name = "lie.txt", .data = std::string(100000, 'z'), .method = 8, .declared_size = 10},
            {.name = "after.txt", .data = "after"}}));
-  TAbUnZipper unzipper;
+  TAbUnZipper unzipper{RefuseEveryDisk()};
   unzipper.SetBaseDirectory(dir.Path());
   unzipper.SetFileName(dir.File("lie.zip"));
   std::vector<std::string> failed;
@@ -270,7 +271,7 @@ TEST(ArchiveType, ZipFilesOfAnyNameOpenByContents) {
     // The setup's rule stays: the extension decides.
     EXPECT_EQ(DetermineArchiveType(dir.File(c.file)), atUnknown) << c.file;
 
-    TAbUnZipper unzipper;
+    TAbUnZipper unzipper{RefuseEveryDisk()};
     EXPECT_THROW(unzipper.SetFileName(dir.File(c.file)), EAbUnhandledType) << c.file;
     unzipper.SetZipByContents(true);
     ASSERT_NO_THROW(unzipper.SetFileName(dir.File(c.file))) << c.file;
