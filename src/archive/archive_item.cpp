@@ -1,41 +1,83 @@
 #include "archive/archive_item.h"
 
+#include <atomic>
+#include <mutex>
+#include <unordered_map>
+
 #include "archive/archive_types.h"
 #include "archive/name_rules.h"
 
 namespace vx {
 
+namespace {
+
+// The fields of the items that have any, by item. The count lets items skip
+// the lock while no item has fields, the usual case for a read archive.
+// The table is never destroyed, so that items with static storage may
+// outlive the other statics.
+std::mutex& field_table_lock = *new std::mutex;
+auto& field_table =
+    *new std::unordered_map<const TAbArchiveItem*, std::unique_ptr<TAbArchiveItem::Fields>>;
+std::atomic<size_t> field_table_size{0};
+
+}  // namespace
+
 TAbArchiveItem::TAbArchiveItem() = default;
-TAbArchiveItem::~TAbArchiveItem() = default;
+
+TAbArchiveItem::~TAbArchiveItem() {
+  if (field_table_size.load(std::memory_order_acquire) == 0) return;
+  std::lock_guard<std::mutex> hold(field_table_lock);
+  if (field_table.erase(this) != 0) field_table_size.store(field_table.size());
+}
+
+const TAbArchiveItem::Fields* TAbArchiveItem::OwnFields() const {
+  if (field_table_size.load(std::memory_order_acquire) == 0) return nullptr;
+  std::lock_guard<std::mutex> hold(field_table_lock);
+  auto found = field_table.find(this);
+  return found == field_table.end() ? nullptr : found->second.get();
+}
 
 TAbArchiveItem::Fields& TAbArchiveItem::MutableFields() {
-  if (!fields_) fields_ = std::make_unique<Fields>();
-  return *fields_;
+  std::lock_guard<std::mutex> hold(field_table_lock);
+  std::unique_ptr<Fields>& fields = field_table[this];
+  if (!fields) {
+    fields = std::make_unique<Fields>();
+    field_table_size.store(field_table.size(), std::memory_order_release);
+  }
+  return *fields;
 }
 
 int32_t TAbArchiveItem::CompressedSize() const {
-  return fields_ ? static_cast<int32_t>(fields_->compressed_size) : 0;
+  const Fields* fields = OwnFields();
+  return fields ? static_cast<int32_t>(fields->compressed_size) : 0;
 }
 uint32_t TAbArchiveItem::CRC32() const {
-  return fields_ ? fields_->crc32 : 0;
+  const Fields* fields = OwnFields();
+  return fields ? fields->crc32 : 0;
 }
 uint32_t TAbArchiveItem::ExternalFileAttributes() const {
-  return fields_ ? fields_->external_file_attributes : 0;
+  const Fields* fields = OwnFields();
+  return fields ? fields->external_file_attributes : 0;
 }
 std::string TAbArchiveItem::FileName() const {
-  return fields_ ? fields_->file_name : "";
+  const Fields* fields = OwnFields();
+  return fields ? fields->file_name : "";
 }
 bool TAbArchiveItem::IsEncrypted() const {
-  return fields_ && fields_->is_encrypted;
+  const Fields* fields = OwnFields();
+  return fields && fields->is_encrypted;
 }
 uint16_t TAbArchiveItem::LastModFileDate() const {
-  return fields_ ? fields_->last_mod_file_date : 0;
+  const Fields* fields = OwnFields();
+  return fields ? fields->last_mod_file_date : 0;
 }
 uint16_t TAbArchiveItem::LastModFileTime() const {
-  return fields_ ? fields_->last_mod_file_time : 0;
+  const Fields* fields = OwnFields();
+  return fields ? fields->last_mod_file_time : 0;
 }
 int32_t TAbArchiveItem::UncompressedSize() const {
-  return fields_ ? static_cast<int32_t>(fields_->uncompressed_size) : 0;
+  const Fields* fields = OwnFields();
+  return fields ? static_cast<int32_t>(fields->uncompressed_size) : 0;
 }
 
 void TAbArchiveItem::SetCompressedSize(uint32_t value) {
@@ -66,19 +108,22 @@ void TAbArchiveItem::SetUncompressedSize(uint32_t value) {
 }
 
 std::string TAbArchiveItem::StoredName() const {
-  return fields_ ? fields_->stored_name : "";
+  const Fields* fields = OwnFields();
+  return fields ? fields->stored_name : "";
 }
 void TAbArchiveItem::SetStoredName(const std::string& value) {
   MutableFields().stored_name = value;
 }
 std::string TAbArchiveItem::DiskFileName() const {
-  return fields_ ? fields_->disk_file_name : "";
+  const Fields* fields = OwnFields();
+  return fields ? fields->disk_file_name : "";
 }
 void TAbArchiveItem::SetDiskFileName(const std::string& value) {
   MutableFields().disk_file_name = value;
 }
 bool TAbArchiveItem::Tagged() const {
-  return fields_ && fields_->tagged;
+  const Fields* fields = OwnFields();
+  return fields && fields->tagged;
 }
 void TAbArchiveItem::SetTagged(bool value) {
   MutableFields().tagged = value;

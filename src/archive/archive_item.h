@@ -10,9 +10,10 @@
 
 namespace vx {
 
-// What the base class keeps for an item, held apart and made at the first
-// setter call, so that an item that reads its values from elsewhere (a ZIP
-// item reads its directory record, see TAbZipItem) costs a pointer here.
+// What the base class keeps for an item is held apart, in a table shared by
+// all items and filled at an item's first setter call, so that an item that
+// reads its values from elsewhere (a ZIP item reads its directory record,
+// see TAbZipItem) costs nothing here but its virtual table pointer.
 class TAbArchiveItem {
  public:
   TAbArchiveItem();
@@ -49,7 +50,7 @@ class TAbArchiveItem {
   bool Tagged() const;
   void SetTagged(bool value);
 
- protected:
+  // What the setters keep (see OwnFields).
   struct Fields {
     uint32_t compressed_size = 0;
     uint32_t uncompressed_size = 0;
@@ -64,12 +65,12 @@ class TAbArchiveItem {
     bool tagged = false;
     bool file_name_set = false;
   };
-  // The fields, or null while no setter has run.
-  const Fields* OwnFields() const { return fields_.get(); }
-  Fields& MutableFields();
 
- private:
-  std::unique_ptr<Fields> fields_;
+ protected:
+  // The fields, or null while no setter has run. While no item in the
+  // process has fields this costs one atomic load.
+  const Fields* OwnFields() const;
+  Fields& MutableFields();
 };
 
 // Items in directory order, owned by the list, plus a hash index by name.

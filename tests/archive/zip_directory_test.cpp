@@ -117,6 +117,136 @@ TEST(LoadArchive, ItemsAndTheirAccessors) {
   EXPECT_EQ(loaded.archive.FindItem("missing"), -1);
 }
 
+// A directory of more members than the store's table of shared fields has
+// room for distinct attributes, with extra fields, comments and ZIP64 sizes
+// on some of them: every field must read back as written, whichever way the
+// store keeps it.
+TEST(LoadArchive, EveryFieldOfManyDistinctMembersReadsBack) {
+  constexpr uint32_t kCount = 70000;
+  std::vector<uint8_t> bytes;
+  auto put16 = [&bytes](uint32_t v) {
+    bytes.push_back(static_cast<uint8_t>(v));
+    bytes.push_back(static_cast<uint8_t>(v >> 8));
+  };
+  auto put32 = [&](uint32_t v) {
+    put16(v & 0xFFFF);
+    put16(v >> 16);
+  };
+  auto put64 = [&](uint64_t v) {
+    put32(static_cast<uint32_t>(v));
+    put32(static_cast<uint32_t>(v >> 32));
+  };
+  auto name_of = [](uint32_t i) { return "d" + std::to_string(i % 97) + "/m" + std::to_string(i); };
+  auto extra_of = [](uint32_t i) {
+    return i % 7 == 0 ? std::string(
+                            "\x99\x99\x02\x00"
+                            "ab",
+                            6)
+                      : "";
+  };
+  auto comment_of = [](uint32_t i) { return i % 5 == 0 ? "note " + std::to_string(i) : ""; };
+  auto wide = [](uint32_t i) { return i % 13 == 0; };
+  const uint64_t kBig = uint64_t{5} << 30;
+  for (uint32_t i = 0; i < kCount; ++i) {
+    const std::string name = name_of(i), comment = comment_of(i);
+    std::string extra = extra_of(i);
+    if (wide(i)) {
+      // The ZIP64 field: its id and length, then the three values.
+      const uint64_t values[] = {kBig + 2 * i, i % 900, kBig + 1000 * i};
+      extra += std::string("\x01\x00\x18\x00", 4);
+      for (uint64_t value : values) {
+        for (int byte = 0; byte < 8; ++byte) extra += static_cast<char>(value >> (8 * byte));
+      }
+    }
+    put32(0x02014B50);
+    put16(0x0300 + i % 3);  // made by
+    put16(20 + i % 2);      // needed
+    put16(i % 4 == 0 ? 0x0800 : 0);
+    put16(i % 2 == 0 ? 8 : 0);
+    put16(i & 0xFFFF);  // time
+    put16(0x5A21);      // date
+    put32(i * 7919);    // CRC-32
+    put32(wide(i) ? 0xFFFFFFFF : i % 900);
+    put32(wide(i) ? 0xFFFFFFFF : 2 * i);
+    put16(static_cast<uint32_t>(name.size()));
+    put16(static_cast<uint32_t>(extra.size()));
+    put16(static_cast<uint32_t>(comment.size()));
+    put16(0);               // start disk
+    put16(0);               // internal attributes
+    put32(i << 12 | 0x20);  // external attributes, distinct for every member
+    put32(wide(i) ? 0xFFFFFFFF : 1000 * i);
+    bytes.insert(bytes.end(), name.begin(), name.end());
+    bytes.insert(bytes.end(), extra.begin(), extra.end());
+    bytes.insert(bytes.end(), comment.begin(), comment.end());
+  }
+  const uint64_t directory_size = bytes.size();
+  put32(0x06064B50);  // ZIP64 end record
+  put64(44);
+  put16(45);
+  put16(45);
+  put32(0);
+  put32(0);
+  put64(kCount);
+  put64(kCount);
+  put64(directory_size);
+  put64(0);
+  put32(0x07064B50);  // its locator
+  put32(0);
+  put64(directory_size);
+  put32(1);
+  put32(0x06054B50);  // end record
+  put16(0);
+  put16(0);
+  put16(0xFFFF);
+  put16(0xFFFF);
+  put32(static_cast<uint32_t>(directory_size));
+  put32(0);
+  put16(0);
+
+  MemoryArchive loaded(std::move(bytes));
+  loaded.archive.Load();
+  ASSERT_EQ(loaded.archive.Count(), static_cast<int32_t>(kCount));
+  for (uint32_t i = 0; i < kCount; ++i) {
+    SCOPED_TRACE(i);
+    const TAbZipItem& item = loaded.archive.ZipItems(static_cast<int32_t>(i));
+    ASSERT_EQ(item.StoredName(), name_of(i));
+    ASSERT_EQ(item.VersionMadeBy(), 0x0300 + i % 3);
+    ASSERT_EQ(item.VersionNeededToExtract(), 20 + i % 2);
+    ASSERT_EQ(item.GeneralPurposeBitFlag(), i % 4 == 0 ? 0x0800 : 0);
+    ASSERT_EQ(item.CompressionMethod(), i % 2 == 0 ? 8 : 0);
+    ASSERT_EQ(item.LastModFileTime(), i & 0xFFFF);
+    ASSERT_EQ(item.LastModFileDate(), 0x5A21);
+    ASSERT_EQ(item.CRC32(), i * 7919);
+    ASSERT_EQ(item.ExternalFileAttributes(), i << 12 | 0x20);
+    ASSERT_EQ(item.FileComment(), comment_of(i));
+    ASSERT_EQ(item.DiskNumberStart(), 0);
+    ASSERT_EQ(item.HasZip64Field(), wide(i));
+    if (wide(i)) {
+      ASSERT_EQ(item.ExtraField().substr(0, extra_of(i).size()), extra_of(i));
+      ASSERT_EQ(item.StoredUncompressedSize(), kBig + 2 * i);
+      ASSERT_EQ(item.StoredCompressedSize(), i % 900);
+      ASSERT_EQ(item.RelativeOffset64(), kBig + 1000 * i);
+      ASSERT_EQ(item.RelativeOffset(), 0xFFFFFFFFu);
+      ASSERT_EQ(item.UncompressedSize(), static_cast<int32_t>(kBig + 2 * i));
+    } else {
+      ASSERT_EQ(item.ExtraField(), extra_of(i));
+      ASSERT_EQ(item.StoredUncompressedSize(), 2 * i);
+      ASSERT_EQ(item.StoredCompressedSize(), i % 900);
+      ASSERT_EQ(item.RelativeOffset64(), 1000 * i);
+      ASSERT_EQ(item.CompressedSize(), static_cast<int32_t>(i % 900));
+    }
+  }
+  EXPECT_EQ(loaded.archive.FindItem("D7/M69847"), 69847);
+
+  // Setting fields changes only the item set.
+  TAbZipItem& first = loaded.archive.ZipItems(1);
+  first.SetExternalFileAttributes(0x10);
+  first.SetCompressedSize(77);
+  EXPECT_EQ(first.ExternalFileAttributes(), 0x10u);
+  EXPECT_EQ(first.StoredCompressedSize(), 77u);
+  EXPECT_EQ(loaded.archive.ZipItems(2).ExternalFileAttributes(), 2u << 12 | 0x20);
+}
+
 TEST(LoadArchive, ImplodeParametersComeFromTheFlag) {
   TAbZipDirectoryFileHeader header;
   header.compression_method = 6;
