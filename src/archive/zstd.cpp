@@ -55,9 +55,9 @@ constexpr size_t kSlack = 64;
 constexpr size_t kInputCapacity = 512 * 1024;
 // Source reads are at most this big; progress is reported after each.
 constexpr size_t kReadPiece = 64 * 1024;
-// The output buffer starts this big (or at its full size, when smaller) and
-// doubles as the output needs, so a frame that names a large window but
-// holds little data takes little memory.
+// Without a declared content size the output buffer starts this big (or at
+// its full size, when smaller) and grows fourfold as the output needs, so a
+// frame that names a large window but holds little data takes little memory.
 constexpr size_t kFirstBuffer = size_t{1} << 20;
 // Decoded output leaves for the destination once this much is pending.
 constexpr size_t kWritePiece = 256 * 1024;
@@ -879,7 +879,7 @@ class ZstdDecoder {
 
     window_ = static_cast<size_t>(window);
     pos_ = flushed_ = 0;
-    GrowBuffer(std::min(full_size_, kFirstBuffer));
+    GrowBuffer(size_known ? full_size_ : std::min(full_size_, kFirstBuffer));
     hash_ = Xxh64();
     hashing_ = has_checksum;
     huffman_.valid = false;
@@ -897,7 +897,7 @@ class ZstdDecoder {
       const size_t size = header >> 3;
       if (pos_ > span_) Slide();
       if (pos_ + block_max + kSlack > capacity_) {
-        GrowBuffer(std::min(full_size_, std::max(2 * capacity_, pos_ + block_max + kSlack)));
+        GrowBuffer(std::min(full_size_, std::max(4 * capacity_, pos_ + block_max + kSlack)));
       }
       uint8_t* out = buffer_.get() + pos_;
       size_t produced = 0;
