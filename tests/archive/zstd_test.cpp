@@ -148,9 +148,11 @@ TEST(Zstd, DamagedInputFailsCleanly) {
   EXPECT_LT(harmless, 10);
 }
 
+#ifndef _WIN32
 bool HaveTool(const std::string& name) {
   return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
 }
+#endif
 
 std::vector<uint8_t> ReadFile(const std::string& path) {
   std::ifstream f(path, std::ios::binary);
