@@ -227,7 +227,7 @@ class Xxh64 {
       p += 32;
       n -= 32;
     }
-    std::memcpy(tail_, p, n);
+    if (n > 0) std::memcpy(tail_, p, n);
     held_ = n;
   }
 
