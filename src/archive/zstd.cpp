@@ -23,7 +23,7 @@
 //    keeps kSlack spare bytes past the largest block, and the literal buffer
 //    and the input buffer the same, so the copy loops never test a length
 //    byte by byte.
-//  - The output buffer is the window: it holds the window plus eight
+//  - The output buffer is the window: it grows to hold the window plus eight
 //    windows' worth of new output, so the kept history is moved back to its
 //    start only now and then; a frame whose declared size fits gets a buffer
 //    of its size and never moves anything.
@@ -55,6 +55,10 @@ constexpr size_t kSlack = 64;
 constexpr size_t kInputCapacity = 512 * 1024;
 // Source reads are at most this big; progress is reported after each.
 constexpr size_t kReadPiece = 64 * 1024;
+// Without a declared content size the output buffer starts this big (or at
+// its full size, when smaller) and grows fourfold as the output needs, so a
+// frame that names a large window but holds little data takes little memory.
+constexpr size_t kFirstBuffer = size_t{1} << 20;
 // Decoded output leaves for the destination once this much is pending.
 constexpr size_t kWritePiece = 256 * 1024;
 // New output the buffer holds beyond the window: eight windows, within
@@ -223,7 +227,7 @@ class Xxh64 {
       p += 32;
       n -= 32;
     }
-    std::memcpy(tail_, p, n);
+    if (n > 0) std::memcpy(tail_, p, n);
     held_ = n;
   }
 
@@ -870,10 +874,12 @@ class ZstdDecoder {
     // The buffer: the window, then room for new output, then one block.
     uint64_t span = window + std::clamp<uint64_t>(8 * window, kMinRoom, kMaxRoom);
     if (size_known) span = std::min(span, content_size);
-    PrepareBuffer(static_cast<size_t>(span) + block_max + kSlack);
     span_ = static_cast<size_t>(span);
+    full_size_ = span_ + block_max + kSlack;
+
     window_ = static_cast<size_t>(window);
     pos_ = flushed_ = 0;
+    GrowBuffer(size_known ? full_size_ : std::min(full_size_, kFirstBuffer));
     hash_ = Xxh64();
     hashing_ = has_checksum;
     huffman_.valid = false;
@@ -890,6 +896,9 @@ class ZstdDecoder {
       const uint32_t type = (header >> 1) & 3;
       const size_t size = header >> 3;
       if (pos_ > span_) Slide();
+      if (pos_ + block_max + kSlack > capacity_) {
+        GrowBuffer(std::min(full_size_, std::max(4 * capacity_, pos_ + block_max + kSlack)));
+      }
       uint8_t* out = buffer_.get() + pos_;
       size_t produced = 0;
       if (size > block_max) Fail(kMsgBlockSize);
@@ -929,15 +938,17 @@ class ZstdDecoder {
     }
   }
 
-  void PrepareBuffer(size_t size) {
+  // Makes the buffer at least `size` bytes, keeping the output so far.
+  void GrowBuffer(size_t size) {
     if (size <= capacity_) return;
-    buffer_.reset();
-    capacity_ = 0;
+    std::unique_ptr<uint8_t[]> bigger;
     try {
-      buffer_.reset(new uint8_t[size]);
+      bigger.reset(new uint8_t[size]);
     } catch (const std::bad_alloc&) {
       Fail(kMsgNoMemory);
     }
+    if (pos_ > 0) std::memcpy(bigger.get(), buffer_.get(), pos_);
+    buffer_ = std::move(bigger);
     capacity_ = size;
   }
 
@@ -1181,6 +1192,7 @@ class ZstdDecoder {
   std::unique_ptr<uint8_t[]> buffer_;
   size_t capacity_ = 0;
   size_t span_ = 0;
+  size_t full_size_ = 0;
   size_t window_ = 0;
   size_t pos_ = 0;
   size_t flushed_ = 0;
