@@ -199,6 +199,11 @@ bool TInstallRun::PrepareArchive() {
     for (int32_t i = 0; i < AbUnZipper1.Count(); ++i) {
       TotalBytes += MemberBytes(AbUnZipper1.Items(i));
     }
+  } catch (const EAbZipMembersOverlap& error) {
+    // A bomb: the box says why the archive is refused.
+    messages_.Show(mkError, mbOK, kNoHelpContext,
+                   "Cannot unzip file " + options.ZipPath + "\r\n" + error.Message());
+    return false;
   } catch (const std::exception&) {
     messages_.Show(mkError, mbOK, kNoHelpContext, "Cannot unzip file " + options.ZipPath);
     return false;

@@ -272,38 +272,52 @@ TEST_F(InstallRunTest, PressesNestedInTheExtractionDoNotStartAnotherRun) {
 TEST_F(InstallRunTest, ProblemsBeforeTheExtractionReturnToWaiting) {
   struct Case {
     const char* what;
-    std::string inst_dir;    // relative to the root
-    bool archive_is_broken;  // not a ZIP archive at all
+    std::string inst_dir;  // relative to the root
+    std::string archive;   // the package's archive as written, or the good one when empty
     int64_t free_bytes;
     Box box;
     bool directory_made;
     uint32_t help_context = kNoHelpContext;
   };
   const std::string r = root.Path();
+  std::vector<uint8_t> overlap_bytes =
+      test::BuildZip({{.name = "a.txt", .data = "alpha"},
+                      {.name = "b.txt", .data = "alpha", .central_offset = 0}});
+  const std::string overlapping(overlap_bytes.begin(), overlap_bytes.end());
+  const std::string overlap_message =
+      "Invalid file - members overlap (\"a.txt\" and \"b.txt\" name the same local header at "
+      "offset 0); possible zip bomb";
   const std::vector<Case> cases = {
       {"space in the name",
        "MY VX",
-       false,
+       "",
        5000 * kMiB,
        {mkError, "Bad directory name:  " + r + "MY VX\r\nDirectory name must not contain spaces"},
        false,
        kDirectoryNameHelpContext},
       {"parent missing",
        "NO\\VX",
-       false,
+       "",
        5000 * kMiB,
        {mkError, "Cannot create directory " + r + "NO\\VX"},
        false},
       {"archive unreadable",
        "VX",
-       true,
+       "PK\x03\x04 not really",
        5000 * kMiB,
        {mkError, "Cannot unzip file " + r + "prod.zip"},
+       true},
+      // Two directory entries naming one member: the box says why.
+      {"members overlap",
+       "VX",
+       overlapping,
+       5000 * kMiB,
+       {mkError, "Cannot unzip file " + r + "prod.zip\r\n" + overlap_message},
        true},
       // 410 bytes need 1 megabyte; 0.4 free megabytes round to 0.
       {"no space",
        "VX",
-       false,
+       "",
        400 * 1024,
        {mkError, "Insufficient space to install in " + r + "VX"},
        true},
@@ -311,8 +325,8 @@ TEST_F(InstallRunTest, ProblemsBeforeTheExtractionReturnToWaiting) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     std::filesystem::remove_all(root.Host("VX"));
-    if (c.archive_is_broken) {
-      test::WriteFile(root.Host("prod.zip"), std::string("PK\x03\x04 not really"));
+    if (!c.archive.empty()) {
+      test::WriteFile(root.Host("prod.zip"), c.archive);
     } else {
       WritePackage();
     }
