@@ -653,6 +653,7 @@ struct SeqTable {
   int log = 0;
   uint16_t first = 0;        // index of this table's first cell in the array
   SeqCell* cells = nullptr;  // the array from `first` on
+  bool predefined = false;   // the cells hold the predefined table
 };
 
 constexpr uint32_t kLiteralLengthBase[36] = {
@@ -700,11 +701,16 @@ void FillSeqCell(SeqKind kind, int symbol, SeqCell& cell) {
 void BuildSeqTable(SeqKind kind, const int16_t* counts, int nsymbols, int log, SeqTable& table) {
   FseCell cells[1u << kMaxLiteralLengthLog];
   BuildFse(counts, nsymbols, log, cells);
+  // Each symbol's value fields, worked out once rather than once per cell.
+  SeqCell values[kMaxMatchLengthCode + 1];
+  for (int s = 0; s < nsymbols; ++s) FillSeqCell(kind, s, values[s]);
   for (uint32_t u = 0; u < (1u << log); ++u) {
     SeqCell& c = table.cells[u];
+    const SeqCell& v = values[cells[u].symbol];
     c.next_base = static_cast<uint16_t>(cells[u].next_base + table.first);
     c.bits = cells[u].bits;
-    FillSeqCell(kind, cells[u].symbol, c);
+    c.extra_bits = v.extra_bits;
+    c.base = v.base;
   }
   table.log = log;
   table.valid = true;
@@ -718,14 +724,20 @@ size_t ReadSeqTable(SeqKind kind, uint32_t mode, const uint8_t* src, size_t avai
                          : kind == SeqKind::kMatchLength ? kMaxMatchLengthCode
                                                          : kMaxOffsetCode;
   switch (mode) {
-    case 0: {  // predefined
+    case 0: {  // predefined; built once per decoder while no other replaces it
+      if (table.predefined) {
+        table.valid = true;
+        return 0;
+      }
       if (kind == SeqKind::kLiteralLength)
         BuildSeqTable(kind, kDefaultLiteralLengths, 36, 6, table);
       if (kind == SeqKind::kMatchLength) BuildSeqTable(kind, kDefaultMatchLengths, 53, 6, table);
       if (kind == SeqKind::kOffset) BuildSeqTable(kind, kDefaultOffsets, 29, 5, table);
+      table.predefined = true;
       return 0;
     }
     case 1: {  // one symbol
+      table.predefined = false;
       if (avail < 1 || src[0] > max_symbol) Fail(kMsgSequencesHeader);
       SeqCell& c = table.cells[0];
       c.next_base = table.first;
@@ -736,6 +748,7 @@ size_t ReadSeqTable(SeqKind kind, uint32_t mode, const uint8_t* src, size_t avai
       return 1;
     }
     case 2: {
+      table.predefined = false;
       const int max_log = kind == SeqKind::kLiteralLength ? kMaxLiteralLengthLog
                           : kind == SeqKind::kMatchLength ? kMaxMatchLengthLog
                                                           : kMaxOffsetLog;
