@@ -15,6 +15,10 @@
 //  - Sequence decode tables carry each code's base value and extra-bit count
 //    beside the FSE transition, so a sequence costs three lookups; the three
 //    tables share one array, so one base register serves all three.
+//  - Tables are rebuilt for most blocks, so building them is kept short:
+//    Huffman cells are placed in one pass over the symbols, sequence cells
+//    take each symbol's values from a per-symbol list, and the predefined
+//    sequence tables are built once while nothing replaces them.
 //  - The literal and sequence loops are compiled twice, the second time for
 //    processors with BMI2, whose shifts by a register amount are one
 //    instruction; the choice is made once per process.
@@ -500,17 +504,25 @@ size_t ReadHuffmanTable(const uint8_t* src, size_t avail, HuffmanTable& table) {
   const uint32_t rest = (1u << max_bits) - sum;
   if ((rest & (rest - 1)) != 0) Fail(kMsgHuffmanTable);
   weights[nweights++] = static_cast<uint8_t>(HighBit(rest) + 1);
-  // Cells go to the lowest weights first, symbols in order within a weight.
+  // Cells go to the lowest weights first, symbols in order within a weight:
+  // each weight's first cell is found first, then the symbols are placed in
+  // one pass. The spans add up to exactly 1 << max_bits cells.
+  uint32_t next[kMaxHuffmanBits + 1] = {};
+  for (size_t s = 0; s < nweights; ++s) next[weights[s]] += 1u << weights[s] >> 1;
   uint32_t pos = 0;
   for (int w = 1; w <= max_bits; ++w) {
+    const uint32_t cells = next[w];
+    next[w] = pos;
+    pos += cells;
+  }
+  for (size_t s = 0; s < nweights; ++s) {
+    const int w = weights[s];
+    if (w == 0) continue;
     const uint32_t span = 1u << (w - 1);
-    const uint16_t entry_bits = static_cast<uint16_t>((max_bits + 1 - w) << 8);
-    for (size_t s = 0; s < nweights; ++s) {
-      if (weights[s] != w) continue;
-      const uint16_t entry = static_cast<uint16_t>(entry_bits | s);
-      for (uint32_t i = 0; i < span; ++i) table.cells[pos + i] = entry;
-      pos += span;
-    }
+    const uint16_t entry = static_cast<uint16_t>(((max_bits + 1 - w) << 8) | s);
+    uint16_t* cell = table.cells.data() + next[w];
+    for (uint32_t i = 0; i < span; ++i) cell[i] = entry;
+    next[w] += span;
   }
   table.max_bits = max_bits;
   table.valid = true;
@@ -653,6 +665,7 @@ struct SeqTable {
   int log = 0;
   uint16_t first = 0;        // index of this table's first cell in the array
   SeqCell* cells = nullptr;  // the array from `first` on
+  bool predefined = false;   // the cells hold the predefined table
 };
 
 constexpr uint32_t kLiteralLengthBase[36] = {
@@ -700,11 +713,16 @@ void FillSeqCell(SeqKind kind, int symbol, SeqCell& cell) {
 void BuildSeqTable(SeqKind kind, const int16_t* counts, int nsymbols, int log, SeqTable& table) {
   FseCell cells[1u << kMaxLiteralLengthLog];
   BuildFse(counts, nsymbols, log, cells);
+  // Each symbol's value fields, worked out once rather than once per cell.
+  SeqCell values[kMaxMatchLengthCode + 1];
+  for (int s = 0; s < nsymbols; ++s) FillSeqCell(kind, s, values[s]);
   for (uint32_t u = 0; u < (1u << log); ++u) {
     SeqCell& c = table.cells[u];
+    const SeqCell& v = values[cells[u].symbol];
     c.next_base = static_cast<uint16_t>(cells[u].next_base + table.first);
     c.bits = cells[u].bits;
-    FillSeqCell(kind, cells[u].symbol, c);
+    c.extra_bits = v.extra_bits;
+    c.base = v.base;
   }
   table.log = log;
   table.valid = true;
@@ -718,14 +736,20 @@ size_t ReadSeqTable(SeqKind kind, uint32_t mode, const uint8_t* src, size_t avai
                          : kind == SeqKind::kMatchLength ? kMaxMatchLengthCode
                                                          : kMaxOffsetCode;
   switch (mode) {
-    case 0: {  // predefined
+    case 0: {  // predefined; built once per decoder while no other replaces it
+      if (table.predefined) {
+        table.valid = true;
+        return 0;
+      }
       if (kind == SeqKind::kLiteralLength)
         BuildSeqTable(kind, kDefaultLiteralLengths, 36, 6, table);
       if (kind == SeqKind::kMatchLength) BuildSeqTable(kind, kDefaultMatchLengths, 53, 6, table);
       if (kind == SeqKind::kOffset) BuildSeqTable(kind, kDefaultOffsets, 29, 5, table);
+      table.predefined = true;
       return 0;
     }
     case 1: {  // one symbol
+      table.predefined = false;
       if (avail < 1 || src[0] > max_symbol) Fail(kMsgSequencesHeader);
       SeqCell& c = table.cells[0];
       c.next_base = table.first;
@@ -736,6 +760,7 @@ size_t ReadSeqTable(SeqKind kind, uint32_t mode, const uint8_t* src, size_t avai
       return 1;
     }
     case 2: {
+      table.predefined = false;
       const int max_log = kind == SeqKind::kLiteralLength ? kMaxLiteralLengthLog
                           : kind == SeqKind::kMatchLength ? kMaxMatchLengthLog
                                                           : kMaxOffsetLog;
