@@ -2,14 +2,11 @@
 
 #include <cctype>
 
+#include "platform/text.h"
+
 namespace vx {
 
 namespace {
-
-std::string Upper(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
-}
 
 bool IsBlank(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n';
@@ -56,7 +53,7 @@ std::string ExitCodeMeaning(int32_t code) {
 bool AsksForSilence(const std::vector<std::string>& arguments) {
   for (const std::string& argument : arguments) {
     if (argument.size() < 2 || (argument[0] != '/' && argument[0] != '-')) continue;
-    const std::string name = Upper(argument.substr(1));
+    const std::string name = AsciiUpper(argument.substr(1));
     if (name == "SILENT" || name == "S" || name == "VERYSILENT" || name == "SUPPRESSMSGBOXES") {
       return true;
     }
@@ -99,7 +96,7 @@ std::string ArgumentText(const std::string& line, const std::string& program) {
   while (i < line.size() && IsBlank(line[i])) ++i;
   const size_t start = i;
   if (!program.empty() && line.size() - start >= program.size() &&
-      Upper(line.substr(start, program.size())) == Upper(program) &&
+      AsciiUpper(line.substr(start, program.size())) == AsciiUpper(program) &&
       (start + program.size() == line.size() || IsBlank(line[start + program.size()]))) {
     // The program's own path unquoted, blanks and all.
     i = start + program.size();
@@ -128,7 +125,7 @@ bool ParseSetupCommandLine(const std::vector<std::string>& arguments, TSetupComm
     }
     const size_t equals = argument.find('=');
     const std::string name =
-        Upper(argument.substr(1, equals == std::string::npos ? equals : equals - 1));
+        AsciiUpper(argument.substr(1, equals == std::string::npos ? equals : equals - 1));
     auto flag = [&](bool& value) {
       if (equals != std::string::npos) {
         error = "The switch takes no value: " + argument;

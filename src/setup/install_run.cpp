@@ -7,6 +7,7 @@
 #include "archive/errors.h"
 #include "platform/files.h"
 #include "platform/rounding.h"
+#include "platform/text.h"
 #include "setup/install_dir_rules.h"
 #include "setup/setup_system.h"
 #include "setup/startup_rules.h"
@@ -43,8 +44,7 @@ class TExtractingScope {
 int32_t DiskFreeMB(TSetupSystem& system, char drive) {
   std::string root;
   if (drive != ' ') {
-    root =
-        std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(drive)))) + ":\\";
+    root = std::string(1, AsciiUpper(drive)) + ":\\";
   }
   int64_t free_bytes = -1;
   if (!system.DiskFreeBytes(root, free_bytes) || free_bytes < 0) return -1;

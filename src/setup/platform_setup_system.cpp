@@ -53,10 +53,7 @@ bool TPlatformSetupSystem::DiskFreeBytes(const std::string& root, int64_t& free_
 }
 
 std::string TPlatformSetupSystem::ReadFile(const std::string& path) {
-  auto file = platform::TFileStream::OpenRead(path);
-  std::string bytes(static_cast<size_t>(file->Size()), '\0');
-  file->ReadBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
-  return bytes;
+  return platform::ReadWholeFile(path);
 }
 
 }  // namespace vx

@@ -5,6 +5,7 @@
 
 #include "platform/datetime.h"
 #include "platform/files.h"
+#include "platform/text.h"
 
 namespace vx {
 
@@ -14,15 +15,12 @@ TSetupLog::TSetupLog(Sink sink, Clock clock) : sink_(std::move(sink)), clock_(st
 
 void TSetupLog::Line(const std::string& text) {
   if (!sink_ || failed_) return;
+  // A message of several lines continues on lines that start with a tab.
   std::string bytes = clock_() + "  ";
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c == '\r' || c == '\n') {
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-      bytes += "\r\n\t";
-    } else {
-      bytes += c;
-    }
+  const std::vector<std::string_view> lines = SplitLines(text);
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (i > 0) bytes += "\r\n\t";
+    bytes += lines[i];
   }
   bytes += "\r\n";
   try {

@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "archive/progress.h"
+#include "platform/text.h"
 
 namespace vx {
 
@@ -71,17 +72,14 @@ std::string SpaceNeededCaption(int32_t needed_mb, char drive, int32_t free_mb) {
 }
 
 std::string MemoText(const std::string& file_bytes) {
+  // Lines end in CR LF, the last one in nothing; a NUL shows as a blank.
   std::string text;
   text.reserve(file_bytes.size() + file_bytes.size() / 32);
-  for (size_t i = 0; i < file_bytes.size(); ++i) {
-    const char c = file_bytes[i];
-    if (c == '\r' || c == '\n') {
-      if (c == '\r' && i + 1 < file_bytes.size() && file_bytes[i + 1] == '\n') ++i;
-      // A break after the last line ends it; it does not start an empty one.
-      if (i + 1 < file_bytes.size()) text += "\r\n";
-    } else {
-      text += c == '\0' ? ' ' : c;
-    }
+  bool first = true;
+  for (std::string_view line : SplitLines(file_bytes)) {
+    if (!first) text += "\r\n";
+    first = false;
+    for (char c : line) text += c == '\0' ? ' ' : c;
   }
   return text;
 }
