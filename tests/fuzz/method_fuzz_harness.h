@@ -1,0 +1,77 @@
+// The harness the LZMA and xz fuzz targets share: any input must end in a
+// result or EAbDecompressError, never a wild read or write, a read past the
+// compressed size or output past the declared size. Each input is decoded
+// into memory and into a discarding stream, and both runs must agree.
+//
+// Input: a mode byte, a shift byte, then the member's data.
+//   mode bit 0: the size is unknown (an LZMA member then needs its end marker)
+//   mode bit 1: the compressed size stops `shift` bytes short of the data
+//   mode bit 2: a memory limit of 64 KiB
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "archive/method_decoder.h"
+#include "platform/stream.h"
+
+namespace vx_fuzz {
+
+using Decoder = int64_t (*)(vx::TAbDecodeJob&);
+
+struct Outcome {
+  bool failed = false;
+  std::string message;
+  int64_t written = 0;
+};
+
+inline Outcome Run(Decoder decode, const std::vector<uint8_t>& data, int64_t compressed_size,
+                   int64_t output_limit, int64_t memory_limit, vx::TStream& dest) {
+  vx::TMemoryViewStream source(data.data(), data.size());
+  vx::TAbDecodeJob job;
+  job.source = &source;
+  job.compressed_size = compressed_size;
+  job.dest = &dest;
+  job.output_limit = output_limit;
+  job.memory_limit = memory_limit;
+  int64_t last = 0;
+  job.OnInput = [&](int64_t consumed) {
+    if (consumed < last || consumed > compressed_size) __builtin_trap();
+    last = consumed;
+  };
+  Outcome o;
+  try {
+    o.written = decode(job);
+  } catch (const vx::EAbDecompressError& e) {
+    o.failed = true;
+    o.message = e.Message();
+  }
+  if (source.Position() > compressed_size) __builtin_trap();
+  return o;
+}
+
+inline int FuzzDecoder(Decoder decode, const uint8_t* data, size_t size) {
+  if (size < 2) return 0;
+  const uint8_t mode = data[0];
+  const uint8_t shift = data[1];
+  const std::vector<uint8_t> bytes(data + 2, data + size);
+  int64_t compressed = static_cast<int64_t>(bytes.size());
+  if (mode & 2) compressed = compressed > shift ? compressed - shift : 0;
+  const int64_t output_limit = (mode & 1) ? -1 : int64_t{shift} * 4099;
+  const int64_t memory_limit = (mode & 4) ? int64_t{1} << 16 : int64_t{1} << 26;
+
+  vx::TMemoryStream written;
+  const Outcome a = Run(decode, bytes, compressed, output_limit, memory_limit, written);
+  vx::TDiscardStream discarded;
+  const Outcome b = Run(decode, bytes, compressed, output_limit, memory_limit, discarded);
+  if (a.failed != b.failed || a.message != b.message) __builtin_trap();
+  if (discarded.Size() != static_cast<int64_t>(written.Bytes().size())) __builtin_trap();
+  if (!a.failed && (a.written != b.written || a.written != discarded.Size())) __builtin_trap();
+  if (output_limit >= 0 && static_cast<int64_t>(written.Bytes().size()) > output_limit) {
+    __builtin_trap();
+  }
+  return 0;
+}
+
+}  // namespace vx_fuzz
