@@ -65,39 +65,34 @@ bool RegisterMainWindowClass(HINSTANCE instance, WNDPROC procedure) {
 }  // namespace
 
 TMainWindow::TMainWindow(HINSTANCE instance) {
-  HDC screen = GetDC(nullptr);
-  pixels_per_inch_ = GetDeviceCaps(screen, LOGPIXELSY);
-  ReleaseDC(nullptr, screen);
+  pixels_per_inch_ = GetDeviceCaps(WindowDc(nullptr).get(), LOGPIXELSY);
 
   RegisterMainWindowClass(instance, WindowProc);
   RECT frame{0, 0, kMainClientWidth, kMainClientHeight};
   AdjustWindowRectEx(&frame, kWindowStyle, FALSE, kWindowExStyle);
-  window_ = CreateWindowExA(kWindowExStyle, kMainWindowClassName, "", kWindowStyle, CW_USEDEFAULT,
-                            CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top,
-                            nullptr, nullptr, instance, this);
-  if (window_ == nullptr) throw Exception("Cannot create the main window");
+  window_.reset(CreateWindowExA(kWindowExStyle, kMainWindowClassName, "", kWindowStyle,
+                                CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
+                                frame.bottom - frame.top, nullptr, nullptr, instance, this));
+  if (!window_) throw Exception("Cannot create the main window");
+  // Controls that cannot be made take the window with them (window_ owns it).
   CreateControls(instance);
 }
 
-TMainWindow::~TMainWindow() {
-  if (window_ != nullptr) {
-    SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
-    DestroyWindow(window_);
-  }
-  for (auto& [height, font] : fonts_) DeleteObject(font);
-}
+// The window goes first (window_ is the last member), while the fonts its
+// controls use still exist; its procedure sees window_ empty meanwhile.
+TMainWindow::~TMainWindow() = default;
 
 void TMainWindow::CreateControls(HINSTANCE instance) {
   for (const ControlSpec& layout : kControls) {
     HWND child;
     if (layout.window_class == nullptr) {
-      child = CreateGauge(window_, layout.left, layout.top, layout.width, layout.height, 0,
+      child = CreateGauge(window_.get(), layout.left, layout.top, layout.width, layout.height, 0,
                           ControlId(layout.control));
       if (child != nullptr) GaugeOf(child)->SetColor(clBtnFace);
     } else {
       child = CreateWindowExA(
           layout.ex_style, layout.window_class, layout.text, WS_CHILD | WS_VISIBLE | layout.style,
-          layout.left, layout.top, layout.width, layout.height, window_,
+          layout.left, layout.top, layout.width, layout.height, window_.get(),
           reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(layout.control))), instance,
           nullptr);
     }
@@ -112,14 +107,14 @@ void TMainWindow::CreateControls(HINSTANCE instance) {
 
 HFONT TMainWindow::FontOfHeight(int32_t height) {
   auto found = fonts_.find(height);
-  if (found != fonts_.end()) return found->second;
+  if (found != fonts_.end()) return found->second.get();
   LOGFONTA description{};
   description.lfHeight = -height;  // character height, without internal leading
   description.lfWeight = FW_NORMAL;
   description.lfCharSet = DEFAULT_CHARSET;
   lstrcpynA(description.lfFaceName, font_name_.c_str(), LF_FACESIZE);
   HFONT font = CreateFontIndirectA(&description);
-  fonts_[height] = font;
+  fonts_[height] = UniqueFont(font);
   return font;
 }
 
@@ -131,14 +126,14 @@ void TMainWindow::ApplyFont(TMainControl control) {
 void TMainWindow::SetFontName(const std::string& name) {
   if (name == font_name_) return;
   font_name_ = name;
-  std::map<int32_t, HFONT> old_fonts;
+  // The controls take the new fonts before the old ones go.
+  std::map<int32_t, UniqueFont> old_fonts;
   old_fonts.swap(fonts_);
   for (auto& [control, window] : controls_) ApplyFont(control);
-  for (auto& [height, font] : old_fonts) DeleteObject(font);
 }
 
 void TMainWindow::SetTitle(const std::string& title) {
-  SetWindowTextA(window_, title.c_str());
+  SetWindowTextA(window_.get(), title.c_str());
 }
 
 void TMainWindow::SetMemoText(const std::string& text) {
@@ -186,7 +181,7 @@ void TMainWindow::SetEnabled(TMainControl control, bool enabled) {
 }
 
 bool TMainWindow::ChooseDirectory(std::string& directory) {
-  return ChooseDirectoryDialog(window_, directory);
+  return ChooseDirectoryDialog(window_.get(), directory);
 }
 
 void TMainWindow::ProcessMessages() {
@@ -202,7 +197,7 @@ void TMainWindow::ProcessMessages() {
 }
 
 void TMainWindow::Repaint() {
-  RedrawWindow(window_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+  RedrawWindow(window_.get(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
 uint32_t TMainWindow::Milliseconds() {
@@ -214,7 +209,7 @@ TModalResult TMainWindow::ShowMessageBox(const TMessageBox& box,
   // Owned by the window the user works in: this one, or the diagnostics
   // window open over it.
   HWND active = GetActiveWindow();
-  return ShowModalMessageBox(active != nullptr ? active : window_, box, help);
+  return ShowModalMessageBox(active != nullptr ? active : window_.get(), box, help);
 }
 
 void TMainWindow::PostEndRequest() {
@@ -223,13 +218,13 @@ void TMainWindow::PostEndRequest() {
 
 void TMainWindow::Show() {
   RECT frame;
-  GetWindowRect(window_, &frame);
+  GetWindowRect(window_.get(), &frame);
   const int width = frame.right - frame.left;
   const int height = frame.bottom - frame.top;
-  SetWindowPos(window_, HWND_TOP, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+  SetWindowPos(window_.get(), HWND_TOP, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
                (GetSystemMetrics(SM_CYSCREEN) - height) / 2, 0, 0, SWP_NOSIZE);
-  ShowWindow(window_, SW_SHOW);
-  UpdateWindow(window_);
+  ShowWindow(window_.get(), SW_SHOW);
+  UpdateWindow(window_.get());
   SetFocus(Control(TMainControl::InstallBtn));
 }
 
@@ -240,7 +235,7 @@ int32_t TMainWindow::RunMessageLoop() {
 }
 
 void TMainWindow::Dispatch(MSG& message) {
-  if (IsDialogMessageA(window_, &message)) return;
+  if (IsDialogMessageA(window_.get(), &message)) return;
   TranslateMessage(&message);
   DispatchMessageA(&message);
 }
@@ -261,7 +256,7 @@ LRESULT CALLBACK TMainWindow::WindowProc(HWND window, UINT message, WPARAM wpara
     SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
   }
   auto* self = reinterpret_cast<TMainWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-  if (self == nullptr || self->window_ == nullptr) {
+  if (self == nullptr || !self->window_) {
     return DefWindowProcA(window, message, wparam, lparam);
   }
   return self->HandleMessage(message, wparam, lparam);
@@ -304,7 +299,7 @@ LRESULT TMainWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       }
       return 0;
   }
-  return DefWindowProcA(window_, message, wparam, lparam);
+  return DefWindowProcA(window_.get(), message, wparam, lparam);
 }
 
 }  // namespace vx::gui

@@ -7,6 +7,7 @@
 #include <map>
 #include <string>
 
+#include "gui/win32/handles.h"
 #include "gui/win32/windows_api.h"
 #include "setup/main_window.h"
 #include "setup/setup_program.h"
@@ -31,13 +32,13 @@ class TMainWindow : public TSetupWindow {
   TMainWindow(const TMainWindow&) = delete;
   TMainWindow& operator=(const TMainWindow&) = delete;
 
-  HWND Handle() const { return window_; }
+  HWND Handle() const { return window_.get(); }
   HWND Control(TMainControl control) const { return controls_.at(control); }
 
   // TSetupWindow
   void Show() override;
   int32_t RunMessageLoop() override;
-  intptr_t OwnerHandle() override { return reinterpret_cast<intptr_t>(window_); }
+  intptr_t OwnerHandle() override { return reinterpret_cast<intptr_t>(window_.get()); }
 
   // TMainWindowView
   void SetFontName(const std::string& name) override;
@@ -74,13 +75,14 @@ class TMainWindow : public TSetupWindow {
   // Translates and dispatches one message taken from the queue.
   void Dispatch(MSG& message);
 
-  HWND window_ = nullptr;
   std::map<TMainControl, HWND> controls_;
   std::map<TMainControl, ControlStyle> styles_;
   std::map<TMainControl, std::string> captions_;  // as last set through SetCaption
   std::string font_name_ = "MS Sans Serif";
-  std::map<int32_t, HFONT> fonts_;  // by character height, in font_name_
+  std::map<int32_t, UniqueFont> fonts_;  // by character height, in font_name_
   int32_t pixels_per_inch_ = 96;
+  // Last, so it is destroyed first, while its controls' fonts still exist.
+  UniqueWindow window_;
 };
 
 }  // namespace vx::gui
