@@ -2,8 +2,10 @@
 
 #include "archive/disk_prompt.h"
 #include "archive/errors.h"
+#include "archive/name_rules.h"
 #include "archive/zip_archive.h"
 #include "platform/files.h"
+#include "platform/path_text.h"
 
 namespace vx {
 
@@ -175,6 +177,12 @@ int32_t TAbUnZipper::Count() const {
 TAbArchiveItem& TAbUnZipper::Items(int32_t index) const {
   if (!archive_) throw EListError("List index out of bounds (" + std::to_string(index) + ")");
   return archive_->Items(index);
+}
+
+std::string TAbUnZipper::OutputPath(int32_t index) const {
+  const std::string relative =
+      SafeRelativePath(Items(index).FileName(), extract_options_.Contains(eoRestorePath));
+  return relative.empty() ? "" : AppendFileName(BaseDirectory(), relative);
 }
 
 void TAbUnZipper::ExtractFiles(const std::string& mask) {

@@ -86,6 +86,10 @@ class TAbUnZipper {
   int32_t Count() const;
   // Raises EListError outside 0..Count()-1.
   TAbArchiveItem& Items(int32_t index) const;
+  // The file ExtractFiles would write member `index` to, under BaseDirectory
+  // and ExtractOptions; "" for a member that writes no file (a directory
+  // entry, a name with nothing left once made safe).
+  std::string OutputPath(int32_t index) const;
   // Raises EAbNoArchive when no archive is open.
   void ExtractFiles(const std::string& mask);
   void ExtractFilesEx(const std::string& mask, const std::string& exclusion_mask);

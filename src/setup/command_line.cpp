@@ -38,6 +38,7 @@ constexpr TExitCodeText kExitCodeTexts[] = {
     {secMemberFailed, "a member failed, installation incomplete"},
     {secMainExeMissing, "main executable missing after extraction"},
     {secCancelled, "cancelled by the user"},
+    {secFilesInUse, "files in use, or the directory held by another run"},
     {secBadCommandLine, "bad command line"},
 };
 

@@ -33,6 +33,7 @@ enum TSetupExitCode : int32_t {
   secMemberFailed = 4,      // a member failed: the installation is incomplete
   secMainExeMissing = 5,    // the main executable is missing after the extraction
   secCancelled = 6,         // the user quit (Quit or the close box), before or during the run
+  secFilesInUse = 7,        // files to be replaced are in use, or another run holds the directory
   secBadCommandLine = 64,   // an unknown or malformed switch
 };
 

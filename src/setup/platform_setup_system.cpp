@@ -1,5 +1,7 @@
 #include "platform/drives.h"
 #include "platform/files.h"
+#include "platform/named_lock.h"
+#include "platform/path_text.h"
 #include "platform/profile.h"
 #include "platform/system.h"
 #include "setup/setup_system.h"
@@ -54,6 +56,28 @@ bool TPlatformSetupSystem::DiskFreeBytes(const std::string& root, int64_t& free_
 
 std::string TPlatformSetupSystem::ReadFile(const std::string& path) {
   return platform::ReadWholeFile(path);
+}
+
+namespace {
+
+class TNamedLockHold : public TDirectoryHold {
+ public:
+  explicit TNamedLockHold(std::unique_ptr<platform::NamedLock> lock) : lock_(std::move(lock)) {}
+
+ private:
+  std::unique_ptr<platform::NamedLock> lock_;
+};
+
+}  // namespace
+
+std::unique_ptr<TDirectoryHold> TPlatformSetupSystem::HoldDirectory(const std::string& directory) {
+  // One name for every spelling: the full path, without a trailing backslash.
+  std::string path = platform::FullPathName(directory);
+  if (path.empty()) path = directory;
+  path = TrimBaseDirectory(path);
+  std::unique_ptr<platform::NamedLock> lock = platform::NamedLock::TryTake(path);
+  if (!lock) return nullptr;
+  return std::make_unique<TNamedLockHold>(std::move(lock));
 }
 
 }  // namespace vx

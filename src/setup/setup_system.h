@@ -4,9 +4,18 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace vx {
+
+// An installation directory held by this process: no other setup run or
+// uninstaller works in it until the hold is destroyed (or the process ends,
+// however it ends).
+class TDirectoryHold {
+ public:
+  virtual ~TDirectoryHold() = default;
+};
 
 class TSetupSystem {
  public:
@@ -34,6 +43,9 @@ class TSetupSystem {
   virtual bool DiskFreeBytes(const std::string& root, int64_t& free_bytes) = 0;
   // The whole file; raises vx::Exception with the system's text on failure.
   virtual std::string ReadFile(const std::string& path) = 0;
+  // Holds `directory` (any spelling of one path holds the same directory, as
+  // the system compares names); null when another process holds it.
+  virtual std::unique_ptr<TDirectoryHold> HoldDirectory(const std::string& directory) = 0;
 };
 
 class TPlatformSetupSystem : public TSetupSystem {
@@ -50,6 +62,7 @@ class TPlatformSetupSystem : public TSetupSystem {
                                 const std::string& default_value, const std::string& file) override;
   bool DiskFreeBytes(const std::string& root, int64_t& free_bytes) override;
   std::string ReadFile(const std::string& path) override;
+  std::unique_ptr<TDirectoryHold> HoldDirectory(const std::string& directory) override;
 };
 
 }  // namespace vx

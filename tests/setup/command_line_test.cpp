@@ -140,7 +140,7 @@ TEST(SetupCommandLineTest, ExitCodesAreTheDocumentedNumbersAndListed) {
   const std::vector<std::pair<int32_t, int32_t>> codes = {
       {secInstalled, 0},      {secStartupProblem, 1},  {secDirectoryRefused, 2},
       {secArchiveProblem, 3}, {secMemberFailed, 4},    {secMainExeMissing, 5},
-      {secCancelled, 6},      {secBadCommandLine, 64},
+      {secCancelled, 6},      {secFilesInUse, 7},      {secBadCommandLine, 64},
   };
   const std::string listing = SetupSwitchesText();
   for (const auto& [code, number] : codes) {
@@ -151,7 +151,7 @@ TEST(SetupCommandLineTest, ExitCodesAreTheDocumentedNumbersAndListed) {
               std::string::npos)
         << number;
   }
-  EXPECT_EQ(ExitCodeMeaning(7), "unknown");
+  EXPECT_EQ(ExitCodeMeaning(8), "unknown");
   EXPECT_NE(listing.find("/VERYSILENT"), std::string::npos);
   for (const char* name : {"/SILENT", "/S", "/DIR=", "/LOG=", "/DIAG=", "/?"}) {
     EXPECT_NE(listing.find(name), std::string::npos) << name;

@@ -96,6 +96,7 @@ class ScriptedSystem : public TSetupSystem {
   std::set<std::string> unreadable;
   std::map<std::string, uint32_t> attributes;  // of files; 0x20 when not listed
   std::set<std::string> uncreatable;           // directories that cannot be made
+  std::set<std::string> held_elsewhere;        // directories another process holds
 
   bool CreateDirectory(const std::string& path) override {
     if (uncreatable.count(path) != 0 || DirectoryExists(path) || FileExists(path)) return false;
@@ -146,6 +147,10 @@ class ScriptedSystem : public TSetupSystem {
   std::string ReadFile(const std::string& path) override {
     if (unreadable.count(path) != 0) throw Exception("The process cannot access the file");
     return files.at(path);
+  }
+  std::unique_ptr<TDirectoryHold> HoldDirectory(const std::string& directory) override {
+    if (held_elsewhere.count(directory) != 0) return nullptr;
+    return std::make_unique<TDirectoryHold>();
   }
 };
 
