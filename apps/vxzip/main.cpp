@@ -17,6 +17,7 @@
 #include "platform/console.h"
 #include "platform/exception.h"
 #include "platform/files.h"
+#include "platform/system_library.h"
 
 namespace vx::vxzip {
 namespace {
@@ -262,6 +263,9 @@ int RunExtract(const CommandLine& line) {
 
 int main(int argc, char** argv) {
   using namespace vx::vxzip;
+  // vxzip is often run from a folder of downloads, its current directory:
+  // libraries come from the system directory only.
+  vx::platform::RestrictLibrarySearch();
   std::vector<std::string> args(argv + 1, argv + argc);
   CommandLine line;
   std::string error;
