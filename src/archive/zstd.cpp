@@ -121,6 +121,8 @@ constexpr char kMsgTrailing[] = "block has bytes after its sequences";
 #endif
 #if defined(__GNUC__) || defined(__clang__)
 #define VX_ZSTD_INLINE inline __attribute__((always_inline))
+#define VX_ZSTD_INLINE_LAMBDA __attribute__((always_inline))
+#define VX_PREFETCH(address) __builtin_prefetch(reinterpret_cast<const void*>(address))
 #define VX_LIKELY(x) __builtin_expect(!!(x), 1)
 #define VX_UNLIKELY(x) __builtin_expect(!!(x), 0)
 inline int HighBit(uint32_t v) {
@@ -128,6 +130,8 @@ inline int HighBit(uint32_t v) {
 }
 #else
 #define VX_ZSTD_INLINE inline
+#define VX_ZSTD_INLINE_LAMBDA
+#define VX_PREFETCH(address) (void)(address)
 #define VX_LIKELY(x) (x)
 #define VX_UNLIKELY(x) (x)
 inline int HighBit(uint32_t v) {
@@ -776,6 +780,15 @@ size_t ReadSeqTable(SeqKind kind, uint32_t mode, const uint8_t* src, size_t avai
   }
 }
 
+// One decoded sequence: its literal count, match length and resolved offset.
+struct Sequence {
+  size_t literals;
+  size_t match;
+  size_t offset;
+};
+// Sequences decoded ahead of the one being executed.
+constexpr uint32_t kAhead = 8;
+
 // --- Input --------------------------------------------------------------------
 
 // The compressed bytes, read in pieces of at most kReadPiece and never past
@@ -1133,7 +1146,14 @@ class ZstdDecoder {
     const uint8_t* const history = buffer_.get();
     size_t rep0 = rep_[0], rep1 = rep_[1], rep2 = rep_[2];
 
-    for (uint32_t i = 0; i < count; ++i) {
+    // Sequences are decoded kAhead ahead of their execution, and the source
+    // of each match is prefetched when it is decoded: by the time the match
+    // is copied its bytes are in the cache even when they lie megabytes
+    // back. `ahead` is where the newest decoded sequence's match will be
+    // written, as an offset from the buffer start.
+    Sequence ring[kAhead];
+    size_t ahead = static_cast<size_t>(op - history);
+    const auto decode = [&](bool last) VX_ZSTD_INLINE_LAMBDA -> Sequence {
       const SeqCell& lc = cells[ll_state];
       const SeqCell& oc = cells[of_state];
       const SeqCell& mc = cells[ml_state];
@@ -1169,7 +1189,7 @@ class ZstdDecoder {
       // After a refill at least 57 bits are at hand: the extra bits and the
       // state updates (at most 9 + 9 + 8) usually fit, and one refill per
       // sequence does.
-      if (VX_LIKELY(i + 1 < count)) {
+      if (VX_LIKELY(!last)) {
         if (VX_UNLIKELY(oc.extra_bits + mc.extra_bits + lc.extra_bits > 31)) in.Reload();
         ll_state = lc.next_base + in.Read(lc.bits);
         ml_state = mc.next_base + in.Read(mc.bits);
@@ -1181,7 +1201,24 @@ class ZstdDecoder {
         in.Reload();
         if (VX_UNLIKELY(in.Overflowed())) Fail(kMsgSequenceStream);
       }
+      // Only a hint: a corrupt offset makes an address outside the buffer,
+      // which a prefetch never faults on; execution checks it.
+      ahead += length;
+      const uintptr_t from = reinterpret_cast<uintptr_t>(history) + ahead - offset;
+      VX_PREFETCH(from);
+      VX_PREFETCH(from + 32);
+      ahead += match;
+      return Sequence{length, match, offset};
+    };
 
+    const uint32_t warm = std::min<uint32_t>(count, kAhead);
+    for (uint32_t i = 0; i < warm; ++i) ring[i] = decode(i + 1 == count);
+    for (uint32_t i = 0; i < count; ++i) {
+      const Sequence s = ring[i % kAhead];
+      if (i + kAhead < count) ring[i % kAhead] = decode(i + kAhead + 1 == count);
+      const size_t length = s.literals;
+      const size_t match = s.match;
+      const size_t offset = s.offset;
       // Execute: literals, then the match. The first 16 bytes of each are
       // copied at once; every copy may overrun into the slack.
       if (VX_UNLIKELY(static_cast<size_t>(lit_end - lit) < length)) Fail(kMsgLiteralsOverrun);
