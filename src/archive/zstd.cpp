@@ -27,10 +27,15 @@
 //    keeps kSlack spare bytes past the largest block, and the literal buffer
 //    and the input buffer the same, so the copy loops never test a length
 //    byte by byte.
-//  - The output buffer is the window: it grows to hold the window plus eight
-//    windows' worth of new output, so the kept history is moved back to its
-//    start only now and then; a frame whose declared size fits gets a buffer
-//    of its size and never moves anything.
+//  - Sequences are decoded eight ahead of their execution and each match's
+//    source is prefetched as it is decoded, so a match reaching far back
+//    does not stall the copy loop on a cache miss.
+//  - The output buffer is a ring holding the window and one block, never
+//    moved: a block that does not fit before its end starts again at the
+//    buffer start, and the rare match reaching back across that wrap takes
+//    a separate path. Memory per frame is thus the window (or the declared
+//    content size, when smaller) plus one block and 128 bytes, and output
+//    leaves for the destination in pieces of kWritePiece.
 //
 // Corrupt input leaves through Fail() only, with one of the messages below.
 #include "archive/zstd.h"
@@ -65,10 +70,6 @@ constexpr size_t kReadPiece = 64 * 1024;
 constexpr size_t kFirstBuffer = size_t{1} << 20;
 // Decoded output leaves for the destination once this much is pending.
 constexpr size_t kWritePiece = 256 * 1024;
-// New output the buffer holds beyond the window: eight windows, within
-// these, so the window moves back once per eight windows of output.
-constexpr uint64_t kMinRoom = 1u << 20;
-constexpr uint64_t kMaxRoom = 32u << 20;
 constexpr uint64_t kMinWindow = 1u << 10;
 constexpr int kMaxHuffmanBits = 11;
 constexpr int kMaxWeightLog = 6;
@@ -122,6 +123,7 @@ constexpr char kMsgTrailing[] = "block has bytes after its sequences";
 #if defined(__GNUC__) || defined(__clang__)
 #define VX_ZSTD_INLINE inline __attribute__((always_inline))
 #define VX_ZSTD_INLINE_LAMBDA __attribute__((always_inline))
+#define VX_ZSTD_NOINLINE __attribute__((noinline))
 #define VX_PREFETCH(address) __builtin_prefetch(reinterpret_cast<const void*>(address))
 #define VX_LIKELY(x) __builtin_expect(!!(x), 1)
 #define VX_UNLIKELY(x) __builtin_expect(!!(x), 0)
@@ -131,6 +133,7 @@ inline int HighBit(uint32_t v) {
 #else
 #define VX_ZSTD_INLINE inline
 #define VX_ZSTD_INLINE_LAMBDA
+#define VX_ZSTD_NOINLINE
 #define VX_PREFETCH(address) (void)(address)
 #define VX_LIKELY(x) (x)
 #define VX_UNLIKELY(x) (x)
@@ -909,14 +912,14 @@ class ZstdDecoder {
            std::to_string(job_.memory_limit) + " bytes");
     }
     const size_t block_max = static_cast<size_t>(std::min<uint64_t>(window, kMaxBlockSize));
-    // The buffer: the window, then room for new output, then one block.
-    uint64_t span = window + std::clamp<uint64_t>(8 * window, kMinRoom, kMaxRoom);
-    if (size_known) span = std::min(span, content_size);
-    span_ = static_cast<size_t>(span);
-    full_size_ = span_ + block_max + kSlack;
+    // The history a match may reach: the window, or the whole content when
+    // that is smaller. The buffer is a ring of that history, one block and
+    // kSlack on both sides of a block (see Wrap).
+    window_ = static_cast<size_t>(size_known ? std::min(window, content_size) : window);
+    full_size_ = window_ + block_max + 2 * kSlack;
 
-    window_ = static_cast<size_t>(window);
     pos_ = flushed_ = 0;
+    wrapped_ = false;
     GrowBuffer(size_known ? full_size_ : std::min(full_size_, kFirstBuffer));
     hash_ = Xxh64();
     hashing_ = has_checksum;
@@ -933,10 +936,10 @@ class ZstdDecoder {
       last = header & 1;
       const uint32_t type = (header >> 1) & 3;
       const size_t size = header >> 3;
-      if (pos_ > span_) Slide();
-      if (pos_ + block_max + kSlack > capacity_) {
+      if (pos_ + block_max + kSlack > capacity_ && capacity_ < full_size_) {
         GrowBuffer(std::min(full_size_, std::max(4 * capacity_, pos_ + block_max + kSlack)));
       }
+      if (pos_ + block_max + kSlack > capacity_) Wrap();
       uint8_t* out = buffer_.get() + pos_;
       size_t produced = 0;
       if (size > block_max) Fail(kMsgBlockSize);
@@ -1000,11 +1003,32 @@ class ZstdDecoder {
     flushed_ = pos_;
   }
 
-  // Writes what is pending and moves the window back to the buffer start.
-  void Slide() {
+  // Writes what is pending and starts the next lap of the ring at the
+  // buffer start. Only a full buffer wraps, so the lap ends past
+  // window_ + kSlack: while a block of the new lap is written at `op` (with
+  // its overruns), a match reaching back at most window_ bytes into the
+  // previous lap reads from lap_end_ - window_ + op or later, at least kSlack
+  // bytes ahead of anything written since the wrap.
+  void Wrap() {
     Flush();
-    std::memmove(buffer_.get(), buffer_.get() + pos_ - window_, window_);
-    pos_ = flushed_ = window_;
+    lap_end_ = pos_;
+    pos_ = flushed_ = 0;
+    wrapped_ = true;
+  }
+
+  // A match whose start lies in the previous lap: its first part comes from
+  // the end of that lap, the rest from the start of this one, which is the
+  // same offset back from where that part goes.
+  VX_ZSTD_NOINLINE void CopyFromPreviousLap(uint8_t* op, size_t offset, size_t match) {
+    const size_t here = static_cast<size_t>(op - buffer_.get());
+    if (!wrapped_ || offset > window_) Fail(kMsgOffset);
+    const size_t back = offset - here;
+    const uint8_t* from = buffer_.get() + lap_end_ - back;
+    const size_t first = std::min(match, back);
+    // `from` is at least kSlack ahead of `op`: the reads stay ahead of the
+    // writes.
+    WildCopy16(op, from, first);
+    if (match > first) CopyMatch(op + first, offset, match - first);
   }
 
   // Decodes one compressed block of `size` bytes at `src` to `out`; returns
@@ -1153,6 +1177,7 @@ class ZstdDecoder {
     // written, as an offset from the buffer start.
     Sequence ring[kAhead];
     size_t ahead = static_cast<size_t>(op - history);
+    const size_t lap_end = lap_end_;
     const auto decode = [&](bool last) VX_ZSTD_INLINE_LAMBDA -> Sequence {
       const SeqCell& lc = cells[ll_state];
       const SeqCell& oc = cells[of_state];
@@ -1204,7 +1229,8 @@ class ZstdDecoder {
       // Only a hint: a corrupt offset makes an address outside the buffer,
       // which a prefetch never faults on; execution checks it.
       ahead += length;
-      const uintptr_t from = reinterpret_cast<uintptr_t>(history) + ahead - offset;
+      const uintptr_t from =
+          reinterpret_cast<uintptr_t>(history) + ahead - offset + (offset > ahead ? lap_end : 0);
       VX_PREFETCH(from);
       VX_PREFETCH(from + 32);
       ahead += match;
@@ -1227,8 +1253,9 @@ class ZstdDecoder {
       if (VX_UNLIKELY(length > 16)) WildCopy16(op + 16, lit + 16, length - 16);
       op += length;
       lit += length;
-      if (VX_UNLIKELY(offset > static_cast<size_t>(op - history))) Fail(kMsgOffset);
-      if (VX_LIKELY(offset >= 16)) {
+      if (VX_UNLIKELY(offset > static_cast<size_t>(op - history))) {
+        CopyFromPreviousLap(op, offset, match);
+      } else if (VX_LIKELY(offset >= 16)) {
         const uint8_t* from = op - offset;
         std::memcpy(op, from, 16);
         if (match > 16) WildCopy16(op + 16, from + 16, match - 16);
@@ -1253,8 +1280,9 @@ class ZstdDecoder {
   std::vector<uint8_t> literals_;
   std::unique_ptr<uint8_t[]> buffer_;
   size_t capacity_ = 0;
-  size_t span_ = 0;
   size_t full_size_ = 0;
+  size_t lap_end_ = 0;  // where the previous lap of the ring ended
+  bool wrapped_ = false;
   size_t window_ = 0;
   size_t pos_ = 0;
   size_t flushed_ = 0;
