@@ -294,7 +294,7 @@ struct BackBits {
   uint64_t bits;
   uint32_t consumed;
 
-  void Init(const uint8_t* begin, size_t size, const char* message) {
+  VX_ZSTD_INLINE void Init(const uint8_t* begin, size_t size, const char* message) {
     if (size == 0 || begin[size - 1] == 0) Fail(message);
     start = begin;
     const uint32_t marker = 8 - static_cast<uint32_t>(HighBit(begin[size - 1]));
@@ -336,8 +336,8 @@ struct BackBits {
     bits = Load64(p);
   }
   VX_ZSTD_INLINE bool FarFromStart() const { return p - start >= 8; }
-  bool Overflowed() const { return p == start ? consumed > 64 : false; }
-  bool Finished() const { return p == start && consumed == 64; }
+  VX_ZSTD_INLINE bool Overflowed() const { return p == start ? consumed > 64 : false; }
+  VX_ZSTD_INLINE bool Finished() const { return p == start && consumed == 64; }
 };
 
 // --- FSE tables ---------------------------------------------------------------
@@ -544,7 +544,7 @@ VX_ZSTD_INLINE uint8_t DecodeSymbol(BackBits& in, const uint16_t* cells, uint32_
 
 // Decodes one stream into [out, end), one symbol at a time with a bound on
 // every step; the stream must end exactly there.
-void DecodeHuffmanTail(BackBits& in, const HuffmanTable& table, uint8_t* out, uint8_t* end) {
+VX_ZSTD_INLINE void DecodeHuffmanTail(BackBits& in, const HuffmanTable& table, uint8_t* out, uint8_t* end) {
   const uint32_t max_bits = static_cast<uint32_t>(table.max_bits);
   const uint16_t* cells = table.cells.data();
   while (out < end) {
@@ -1178,6 +1178,8 @@ class ZstdDecoder {
     Sequence ring[kAhead];
     size_t ahead = static_cast<size_t>(op - history);
     const size_t lap_end = lap_end_;
+    const size_t ahead_end = ahead + block_max;
+    size_t literals_used = 0;
     const auto decode = [&](bool last) VX_ZSTD_INLINE_LAMBDA -> Sequence {
       const SeqCell& lc = cells[ll_state];
       const SeqCell& oc = cells[of_state];
@@ -1234,21 +1236,22 @@ class ZstdDecoder {
       VX_PREFETCH(from);
       VX_PREFETCH(from + 32);
       ahead += match;
+      // The bounds of the whole block, checked here so that execution, which
+      // follows in the same order, needs no checks of its own.
+      literals_used += length;
+      if (VX_UNLIKELY((ahead > ahead_end) | (literals_used > literal_count))) {
+        Fail(literals_used > literal_count ? kMsgLiteralsOverrun : kMsgBlockOverrun);
+      }
       return Sequence{length, match, offset};
     };
 
-    const uint32_t warm = std::min<uint32_t>(count, kAhead);
-    for (uint32_t i = 0; i < warm; ++i) ring[i] = decode(i + 1 == count);
-    for (uint32_t i = 0; i < count; ++i) {
-      const Sequence s = ring[i % kAhead];
-      if (i + kAhead < count) ring[i % kAhead] = decode(i + kAhead + 1 == count);
+    // Execute: literals, then the match, both within bounds decode() checked.
+    // The first 16 bytes of each are copied at once; every copy may overrun
+    // into the slack.
+    const auto execute = [&](const Sequence& s) VX_ZSTD_INLINE_LAMBDA {
       const size_t length = s.literals;
       const size_t match = s.match;
       const size_t offset = s.offset;
-      // Execute: literals, then the match. The first 16 bytes of each are
-      // copied at once; every copy may overrun into the slack.
-      if (VX_UNLIKELY(static_cast<size_t>(lit_end - lit) < length)) Fail(kMsgLiteralsOverrun);
-      if (VX_UNLIKELY(static_cast<size_t>(op_end - op) < length + match)) Fail(kMsgBlockOverrun);
       std::memcpy(op, lit, 16);
       if (VX_UNLIKELY(length > 16)) WildCopy16(op + 16, lit + 16, length - 16);
       op += length;
@@ -1263,7 +1266,24 @@ class ZstdDecoder {
         CopyMatch(op, offset, match);
       }
       op += match;
+    };
+
+    const uint32_t warm = std::min<uint32_t>(count, kAhead);
+    for (uint32_t i = 0; i < warm; ++i) ring[i] = decode(i + 1 == count);
+    uint32_t i = 0;
+    if (count > kAhead) {
+      // The main loop: each sequence decoded here has another after it.
+      for (; i + kAhead + 1 < count; ++i) {
+        const Sequence s = ring[i % kAhead];
+        ring[i % kAhead] = decode(false);
+        execute(s);
+      }
+      const Sequence s = ring[i % kAhead];
+      ring[i % kAhead] = decode(true);
+      execute(s);
+      ++i;
     }
+    for (; i < count; ++i) execute(ring[i % kAhead]);
     if (!in.Finished()) Fail(kMsgSequenceStream);
     rep_[0] = rep0;
     rep_[1] = rep1;
