@@ -1259,9 +1259,12 @@ class ZstdDecoder {
       if (VX_UNLIKELY(offset > static_cast<size_t>(op - history))) {
         CopyFromPreviousLap(op, offset, match);
       } else if (VX_LIKELY(offset >= 16)) {
+        // Two steps at once: most matches are longer than 16 bytes, and a
+        // test there would often be mispredicted.
         const uint8_t* from = op - offset;
         std::memcpy(op, from, 16);
-        if (match > 16) WildCopy16(op + 16, from + 16, match - 16);
+        std::memcpy(op + 16, from + 16, 16);
+        if (VX_UNLIKELY(match > 32)) WildCopy16(op + 32, from + 32, match - 32);
       } else {
         CopyMatch(op, offset, match);
       }
