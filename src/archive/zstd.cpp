@@ -130,6 +130,9 @@ constexpr char kMsgTrailing[] = "block has bytes after its sequences";
 inline int HighBit(uint32_t v) {
   return 31 - __builtin_clz(v);
 }
+inline int CountTrailingZeros(uint64_t v) {  // v != 0
+  return __builtin_ctzll(v);
+}
 #else
 #define VX_ZSTD_INLINE inline
 #define VX_ZSTD_INLINE_LAMBDA
@@ -140,6 +143,14 @@ inline int HighBit(uint32_t v) {
 inline int HighBit(uint32_t v) {
   int n = 0;
   while (v >>= 1) ++n;
+  return n;
+}
+inline int CountTrailingZeros(uint64_t v) {  // v != 0
+  int n = 0;
+  while (!(v & 1)) {
+    v >>= 1;
+    ++n;
+  }
   return n;
 }
 #endif
@@ -544,7 +555,8 @@ VX_ZSTD_INLINE uint8_t DecodeSymbol(BackBits& in, const uint16_t* cells, uint32_
 
 // Decodes one stream into [out, end), one symbol at a time with a bound on
 // every step; the stream must end exactly there.
-VX_ZSTD_INLINE void DecodeHuffmanTail(BackBits& in, const HuffmanTable& table, uint8_t* out, uint8_t* end) {
+VX_ZSTD_INLINE void DecodeHuffmanTail(BackBits& in, const HuffmanTable& table, uint8_t* out,
+                                      uint8_t* end) {
   const uint32_t max_bits = static_cast<uint32_t>(table.max_bits);
   const uint16_t* cells = table.cells.data();
   while (out < end) {
@@ -596,23 +608,78 @@ VX_ZSTD_INLINE void DecodeHuffman4(const uint8_t* src, size_t size, const Huffma
   uint8_t* const end3 = out + count;
   const uint32_t max_bits = static_cast<uint32_t>(table.max_bits);
   const uint16_t* cells = table.cells.data();
-  // The last segment is the shortest: while it has room for four, all do.
-  while (end3 - o3 >= 4 && in[0].FarFromStart() && in[1].FarFromStart() && in[2].FarFromStart() &&
-         in[3].FarFromStart()) {
-    in[0].ReloadFast();
-    in[1].ReloadFast();
-    in[2].ReloadFast();
-    in[3].ReloadFast();
-    for (int k = 0; k < 4; ++k) {
-      o0[k] = DecodeSymbol(in[0], cells, max_bits);
-      o1[k] = DecodeSymbol(in[1], cells, max_bits);
-      o2[k] = DecodeSymbol(in[2], cells, max_bits);
-      o3[k] = DecodeSymbol(in[3], cells, max_bits);
+  // The fast loop holds each stream in two registers: a container whose
+  // top bits are the next ones, with a marker bit below the last valid one,
+  // and the address it was loaded from. Taking a symbol shifts the container
+  // left, so the marker's position counts the bits taken, and a refill
+  // needs nothing else. A refill leaves at least 56 bits: five symbols of at
+  // most 11. The last segment is the shortest: while it has room for five,
+  // all do, and a stream is refilled only while it is 8 bytes or more from
+  // its start.
+  constexpr int kPerRefill = 5;
+  static_assert(kPerRefill * kMaxHuffmanBits <= 56, "a refill must cover five symbols");
+  if (end3 - o3 >= kPerRefill && in[0].FarFromStart() && in[1].FarFromStart() &&
+      in[2].FarFromStart() && in[3].FarFromStart()) {
+    // Four named streams rather than arrays, so that all stay in registers.
+    const uint8_t* ip0 = in[0].p - (in[0].consumed >> 3);
+    const uint8_t* ip1 = in[1].p - (in[1].consumed >> 3);
+    const uint8_t* ip2 = in[2].p - (in[2].consumed >> 3);
+    const uint8_t* ip3 = in[3].p - (in[3].consumed >> 3);
+    uint64_t b0 = (Load64(ip0) | 1) << (in[0].consumed & 7);
+    uint64_t b1 = (Load64(ip1) | 1) << (in[1].consumed & 7);
+    uint64_t b2 = (Load64(ip2) | 1) << (in[2].consumed & 7);
+    uint64_t b3 = (Load64(ip3) | 1) << (in[3].consumed & 7);
+    const uint32_t shift = 64 - max_bits;
+    const uint8_t* const start0 = in[0].start + 8;
+    const uint8_t* const start1 = in[1].start + 8;
+    const uint8_t* const start2 = in[2].start + 8;
+    const uint8_t* const start3 = in[3].start + 8;
+    const auto refill = [](const uint8_t*& ip, uint64_t& bits) VX_ZSTD_INLINE_LAMBDA {
+      const int taken = CountTrailingZeros(bits);
+      ip -= taken >> 3;
+      bits = (Load64(ip) | 1) << (taken & 7);
+    };
+    for (;;) {
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC unroll 5
+#endif
+      for (int j = 0; j < kPerRefill; ++j) {
+        const uint16_t c0 = cells[b0 >> shift];
+        const uint16_t c1 = cells[b1 >> shift];
+        const uint16_t c2 = cells[b2 >> shift];
+        const uint16_t c3 = cells[b3 >> shift];
+        o0[j] = static_cast<uint8_t>(c0);
+        o1[j] = static_cast<uint8_t>(c1);
+        o2[j] = static_cast<uint8_t>(c2);
+        o3[j] = static_cast<uint8_t>(c3);
+        b0 <<= c0 >> 8;
+        b1 <<= c1 >> 8;
+        b2 <<= c2 >> 8;
+        b3 <<= c3 >> 8;
+      }
+      o0 += kPerRefill;
+      o1 += kPerRefill;
+      o2 += kPerRefill;
+      o3 += kPerRefill;
+      if (end3 - o3 < kPerRefill || ip0 < start0 || ip1 < start1 || ip2 < start2 || ip3 < start3) {
+        break;
+      }
+      refill(ip0, b0);
+      refill(ip1, b1);
+      refill(ip2, b2);
+      refill(ip3, b3);
     }
-    o0 += 4;
-    o1 += 4;
-    o2 += 4;
-    o3 += 4;
+    // Back to the careful reader's form: the marker's position is the
+    // count of bits taken since the load.
+    const auto hand_back = [](BackBits& to, const uint8_t* ip, uint64_t bits) {
+      to.p = ip;
+      to.bits = Load64(ip);
+      to.consumed = static_cast<uint32_t>(CountTrailingZeros(bits));
+    };
+    hand_back(in[0], ip0, b0);
+    hand_back(in[1], ip1, b1);
+    hand_back(in[2], ip2, b2);
+    hand_back(in[3], ip3, b3);
   }
   DecodeHuffmanTail(in[0], table, o0, out + seg);
   DecodeHuffmanTail(in[1], table, o1, out + 2 * seg);
