@@ -862,25 +862,35 @@ constexpr uint32_t kAhead = 8;
 // --- Input --------------------------------------------------------------------
 
 // The compressed bytes, read in pieces of at most kReadPiece and never past
-// the member's compressed size.
+// the member's compressed size. The buffer holds kInputCapacity bytes (or
+// the whole member, when smaller) and kSlack more; a refill fills it, so the
+// bytes not yet used are moved back to its start only once per several
+// blocks.
 class Input {
  public:
   explicit Input(TAbDecodeJob& job)
-      : job_(job), buffer_(kInputCapacity + kSlack), remaining_(job.compressed_size) {}
+      : job_(job),
+        capacity_(job.compressed_size >= 0
+                      ? static_cast<size_t>(std::min<int64_t>(job.compressed_size, kInputCapacity))
+                      : kInputCapacity),
+        buffer_(new uint8_t[capacity_ + kSlack]),
+        remaining_(job.compressed_size) {
+    std::memset(buffer_.get() + capacity_, 0, kSlack);
+  }
 
   // Makes `n` (at most kInputCapacity) bytes available; false when the input
   // ends first.
   bool Fill(size_t n) {
     if (tail_ - head_ >= n) return true;
     if (head_ > 0) {
-      std::memmove(buffer_.data(), buffer_.data() + head_, tail_ - head_);
+      std::memmove(buffer_.get(), buffer_.get() + head_, tail_ - head_);
       tail_ -= head_;
       head_ = 0;
     }
-    while (tail_ < n && !ended_) {
-      int64_t want = static_cast<int64_t>(std::min(kReadPiece, kInputCapacity - tail_));
+    while (tail_ < capacity_ && !ended_) {
+      int64_t want = static_cast<int64_t>(std::min(kReadPiece, capacity_ - tail_));
       if (remaining_ >= 0) want = std::min(want, remaining_);
-      const int64_t got = want > 0 ? job_.source->Read(buffer_.data() + tail_, want) : 0;
+      const int64_t got = want > 0 ? job_.source->Read(buffer_.get() + tail_, want) : 0;
       if (got <= 0) {
         ended_ = true;
         break;
@@ -894,7 +904,7 @@ class Input {
   }
   const uint8_t* Need(size_t n) {
     if (!Fill(n)) Fail(kMsgTruncated);
-    return buffer_.data() + head_;
+    return buffer_.get() + head_;
   }
   void Skip(size_t n) { head_ += n; }
   bool AtEnd() { return !Fill(1); }
@@ -909,7 +919,8 @@ class Input {
 
  private:
   TAbDecodeJob& job_;
-  std::vector<uint8_t> buffer_;
+  const size_t capacity_;
+  std::unique_ptr<uint8_t[]> buffer_;
   size_t head_ = 0;
   size_t tail_ = 0;
   int64_t remaining_;
@@ -922,7 +933,9 @@ class Input {
 class ZstdDecoder {
  public:
   explicit ZstdDecoder(TAbDecodeJob& job)
-      : job_(job), in_(job), literals_(kMaxBlockSize + kSlack), bmi2_(HasBmi2()) {}
+      : job_(job), in_(job), literals_(new uint8_t[kMaxBlockSize + kSlack]), bmi2_(HasBmi2()) {
+    std::memset(literals_.get() + kMaxBlockSize, 0, kSlack);
+  }
 
   int64_t Run() {
     if (in_.AtEnd()) Fail(kMsgEmpty);
@@ -1143,8 +1156,8 @@ class ZstdDecoder {
         break;
       case 1:
         if (p >= src_end) Fail(kMsgLiteralsSize);
-        std::memset(literals_.data(), *p, regenerated);
-        literals = literals_.data();
+        std::memset(literals_.get(), *p, regenerated);
+        literals = literals_.get();
         p += 1;
         break;
       default: {
@@ -1159,13 +1172,13 @@ class ZstdDecoder {
           Fail(kMsgNoHuffmanTable);
         }
         if (bmi2_) {
-          DecodeLiteralsBmi2(four_streams, streams, stream_bytes, huffman_, literals_.data(),
+          DecodeLiteralsBmi2(four_streams, streams, stream_bytes, huffman_, literals_.get(),
                              regenerated);
         } else {
-          DecodeLiterals(four_streams, streams, stream_bytes, huffman_, literals_.data(),
+          DecodeLiterals(four_streams, streams, stream_bytes, huffman_, literals_.get(),
                          regenerated);
         }
-        literals = literals_.data();
+        literals = literals_.get();
         p += compressed;
         break;
       }
@@ -1367,7 +1380,7 @@ class ZstdDecoder {
 
   TAbDecodeJob& job_;
   Input in_;
-  std::vector<uint8_t> literals_;
+  std::unique_ptr<uint8_t[]> literals_;
   std::unique_ptr<uint8_t[]> buffer_;
   size_t capacity_ = 0;
   size_t full_size_ = 0;
