@@ -1328,10 +1328,7 @@ class ZstdDecoder {
     // Execute: literals, then the match, both within bounds decode() checked.
     // The first 16 bytes of each are copied at once; every copy may overrun
     // into the slack.
-    const auto execute = [&](const Sequence& s) VX_ZSTD_INLINE_LAMBDA {
-      const size_t length = s.literals;
-      const size_t match = s.match;
-      const size_t offset = s.offset;
+    const auto execute = [&](size_t length, size_t match, size_t offset) VX_ZSTD_INLINE_LAMBDA {
       std::memcpy(op, lit, 16);
       if (VX_UNLIKELY(length > 16)) WildCopy16(op + 16, lit + 16, length - 16);
       op += length;
@@ -1356,17 +1353,24 @@ class ZstdDecoder {
     uint32_t i = 0;
     if (count > kAhead) {
       // The main loop: each sequence decoded here has another after it.
+      // The slot's fields are taken into registers before the slot is
+      // reused.
       for (; i + kAhead + 1 < count; ++i) {
-        const Sequence s = ring[i % kAhead];
-        ring[i % kAhead] = decode(false);
-        execute(s);
+        Sequence& slot = ring[i % kAhead];
+        const size_t length = slot.literals, match = slot.match, offset = slot.offset;
+        slot = decode(false);
+        execute(length, match, offset);
       }
-      const Sequence s = ring[i % kAhead];
-      ring[i % kAhead] = decode(true);
-      execute(s);
+      Sequence& slot = ring[i % kAhead];
+      const size_t length = slot.literals, match = slot.match, offset = slot.offset;
+      slot = decode(true);
+      execute(length, match, offset);
       ++i;
     }
-    for (; i < count; ++i) execute(ring[i % kAhead]);
+    for (; i < count; ++i) {
+      const Sequence& slot = ring[i % kAhead];
+      execute(slot.literals, slot.match, slot.offset);
+    }
     if (!in.Finished()) Fail(kMsgSequenceStream);
     rep_[0] = rep0;
     rep_[1] = rep1;
