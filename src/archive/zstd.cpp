@@ -6,12 +6,13 @@
 //    buffer, so no bit reader ever asks for more input in the middle of a
 //    block: every bound is known before decoding starts.
 //  - The backward bit reader keeps a 64-bit container refilled with one
-//    unaligned load, so one refill pays for four 11-bit literal codes, or
-//    for a whole sequence (its extra bits and the three state updates)
-//    unless its extra bits pass 31.
+//    unaligned load, so one refill pays for a whole sequence (its extra bits
+//    and the three state updates) unless its extra bits pass 31.
 //  - The four literal streams are decoded in one interleaved loop (their
-//    dependency chains overlap), with one table lookup per literal; near the
-//    stream starts the careful loop takes over, one symbol at a time.
+//    dependency chains overlap), with one table lookup per literal. There
+//    each stream is two registers: a container whose marker bit counts the
+//    bits taken, so a symbol costs a shift and a refill pays for five; near
+//    the stream starts the careful loop takes over, one symbol at a time.
 //  - Sequence decode tables carry each code's base value and extra-bit count
 //    beside the FSE transition, so a sequence costs three lookups; the three
 //    tables share one array, so one base register serves all three.
@@ -23,10 +24,12 @@
 //    processors with BMI2, whose shifts by a register amount are one
 //    instruction; the choice is made once per process.
 //  - Literals and matches are copied in 16-byte (or, for short periods,
-//    widened 8-byte) steps that may overrun their end: the output buffer
-//    keeps kSlack spare bytes past the largest block, and the literal buffer
-//    and the input buffer the same, so the copy loops never test a length
-//    byte by byte.
+//    widened 8-byte) steps that may overrun their end, a match's first 32
+//    bytes at once: the output buffer keeps kSlack spare bytes past the
+//    largest block, and the literal buffer and the input buffer the same, so
+//    the copy loops never test a length byte by byte. The bounds of a block
+//    are checked as its sequences are decoded, so executing them checks
+//    only whether a match reaches into the ring's previous lap.
 //  - Sequences are decoded eight ahead of their execution and each match's
 //    source is prefetched as it is decoded, so a match reaching far back
 //    does not stall the copy loop on a cache miss.
@@ -46,7 +49,6 @@
 #include <memory>
 #include <new>
 #include <string>
-#include <vector>
 
 namespace vx {
 
