@@ -6,12 +6,13 @@
 //    buffer, so no bit reader ever asks for more input in the middle of a
 //    block: every bound is known before decoding starts.
 //  - The backward bit reader keeps a 64-bit container refilled with one
-//    unaligned load, so one refill pays for four 11-bit literal codes, or
-//    for a whole sequence (its extra bits and the three state updates)
-//    unless its extra bits pass 31.
+//    unaligned load, so one refill pays for a whole sequence (its extra bits
+//    and the three state updates) unless its extra bits pass 31.
 //  - The four literal streams are decoded in one interleaved loop (their
-//    dependency chains overlap), with one table lookup per literal; near the
-//    stream starts the careful loop takes over, one symbol at a time.
+//    dependency chains overlap), with one table lookup per literal. There
+//    each stream is two registers: a container whose marker bit counts the
+//    bits taken, so a symbol costs a shift and a refill pays for five; near
+//    the stream starts the careful loop takes over, one symbol at a time.
 //  - Sequence decode tables carry each code's base value and extra-bit count
 //    beside the FSE transition, so a sequence costs three lookups; the three
 //    tables share one array, so one base register serves all three.
@@ -23,14 +24,21 @@
 //    processors with BMI2, whose shifts by a register amount are one
 //    instruction; the choice is made once per process.
 //  - Literals and matches are copied in 16-byte (or, for short periods,
-//    widened 8-byte) steps that may overrun their end: the output buffer
-//    keeps kSlack spare bytes past the largest block, and the literal buffer
-//    and the input buffer the same, so the copy loops never test a length
-//    byte by byte.
-//  - The output buffer is the window: it grows to hold the window plus eight
-//    windows' worth of new output, so the kept history is moved back to its
-//    start only now and then; a frame whose declared size fits gets a buffer
-//    of its size and never moves anything.
+//    widened 8-byte) steps that may overrun their end, a match's first 32
+//    bytes at once: the output buffer keeps kSlack spare bytes past the
+//    largest block, and the literal buffer and the input buffer the same, so
+//    the copy loops never test a length byte by byte. The bounds of a block
+//    are checked as its sequences are decoded, so executing them checks
+//    only whether a match reaches into the ring's previous lap.
+//  - Sequences are decoded eight ahead of their execution and each match's
+//    source is prefetched as it is decoded, so a match reaching far back
+//    does not stall the copy loop on a cache miss.
+//  - The output buffer is a ring holding the window and one block, never
+//    moved: a block that does not fit before its end starts again at the
+//    buffer start, and the rare match reaching back across that wrap takes
+//    a separate path. Memory per frame is thus the window (or the declared
+//    content size, when smaller) plus one block and 128 bytes, and output
+//    leaves for the destination in pieces of kWritePiece.
 //
 // Corrupt input leaves through Fail() only, with one of the messages below.
 #include "archive/zstd.h"
@@ -41,7 +49,6 @@
 #include <memory>
 #include <new>
 #include <string>
-#include <vector>
 
 namespace vx {
 
@@ -65,10 +72,6 @@ constexpr size_t kReadPiece = 64 * 1024;
 constexpr size_t kFirstBuffer = size_t{1} << 20;
 // Decoded output leaves for the destination once this much is pending.
 constexpr size_t kWritePiece = 256 * 1024;
-// New output the buffer holds beyond the window: eight windows, within
-// these, so the window moves back once per eight windows of output.
-constexpr uint64_t kMinRoom = 1u << 20;
-constexpr uint64_t kMaxRoom = 32u << 20;
 constexpr uint64_t kMinWindow = 1u << 10;
 constexpr int kMaxHuffmanBits = 11;
 constexpr int kMaxWeightLog = 6;
@@ -121,18 +124,35 @@ constexpr char kMsgTrailing[] = "block has bytes after its sequences";
 #endif
 #if defined(__GNUC__) || defined(__clang__)
 #define VX_ZSTD_INLINE inline __attribute__((always_inline))
+#define VX_ZSTD_INLINE_LAMBDA __attribute__((always_inline))
+#define VX_ZSTD_NOINLINE __attribute__((noinline))
+#define VX_PREFETCH(address) __builtin_prefetch(reinterpret_cast<const void*>(address))
 #define VX_LIKELY(x) __builtin_expect(!!(x), 1)
 #define VX_UNLIKELY(x) __builtin_expect(!!(x), 0)
 inline int HighBit(uint32_t v) {
   return 31 - __builtin_clz(v);
 }
+inline int CountTrailingZeros(uint64_t v) {  // v != 0
+  return __builtin_ctzll(v);
+}
 #else
 #define VX_ZSTD_INLINE inline
+#define VX_ZSTD_INLINE_LAMBDA
+#define VX_ZSTD_NOINLINE
+#define VX_PREFETCH(address) (void)(address)
 #define VX_LIKELY(x) (x)
 #define VX_UNLIKELY(x) (x)
 inline int HighBit(uint32_t v) {
   int n = 0;
   while (v >>= 1) ++n;
+  return n;
+}
+inline int CountTrailingZeros(uint64_t v) {  // v != 0
+  int n = 0;
+  while (!(v & 1)) {
+    v >>= 1;
+    ++n;
+  }
   return n;
 }
 #endif
@@ -287,7 +307,7 @@ struct BackBits {
   uint64_t bits;
   uint32_t consumed;
 
-  void Init(const uint8_t* begin, size_t size, const char* message) {
+  VX_ZSTD_INLINE void Init(const uint8_t* begin, size_t size, const char* message) {
     if (size == 0 || begin[size - 1] == 0) Fail(message);
     start = begin;
     const uint32_t marker = 8 - static_cast<uint32_t>(HighBit(begin[size - 1]));
@@ -329,8 +349,8 @@ struct BackBits {
     bits = Load64(p);
   }
   VX_ZSTD_INLINE bool FarFromStart() const { return p - start >= 8; }
-  bool Overflowed() const { return p == start ? consumed > 64 : false; }
-  bool Finished() const { return p == start && consumed == 64; }
+  VX_ZSTD_INLINE bool Overflowed() const { return p == start ? consumed > 64 : false; }
+  VX_ZSTD_INLINE bool Finished() const { return p == start && consumed == 64; }
 };
 
 // --- FSE tables ---------------------------------------------------------------
@@ -537,7 +557,8 @@ VX_ZSTD_INLINE uint8_t DecodeSymbol(BackBits& in, const uint16_t* cells, uint32_
 
 // Decodes one stream into [out, end), one symbol at a time with a bound on
 // every step; the stream must end exactly there.
-void DecodeHuffmanTail(BackBits& in, const HuffmanTable& table, uint8_t* out, uint8_t* end) {
+VX_ZSTD_INLINE void DecodeHuffmanTail(BackBits& in, const HuffmanTable& table, uint8_t* out,
+                                      uint8_t* end) {
   const uint32_t max_bits = static_cast<uint32_t>(table.max_bits);
   const uint16_t* cells = table.cells.data();
   while (out < end) {
@@ -589,23 +610,78 @@ VX_ZSTD_INLINE void DecodeHuffman4(const uint8_t* src, size_t size, const Huffma
   uint8_t* const end3 = out + count;
   const uint32_t max_bits = static_cast<uint32_t>(table.max_bits);
   const uint16_t* cells = table.cells.data();
-  // The last segment is the shortest: while it has room for four, all do.
-  while (end3 - o3 >= 4 && in[0].FarFromStart() && in[1].FarFromStart() && in[2].FarFromStart() &&
-         in[3].FarFromStart()) {
-    in[0].ReloadFast();
-    in[1].ReloadFast();
-    in[2].ReloadFast();
-    in[3].ReloadFast();
-    for (int k = 0; k < 4; ++k) {
-      o0[k] = DecodeSymbol(in[0], cells, max_bits);
-      o1[k] = DecodeSymbol(in[1], cells, max_bits);
-      o2[k] = DecodeSymbol(in[2], cells, max_bits);
-      o3[k] = DecodeSymbol(in[3], cells, max_bits);
+  // The fast loop holds each stream in two registers: a container whose
+  // top bits are the next ones, with a marker bit below the last valid one,
+  // and the address it was loaded from. Taking a symbol shifts the container
+  // left, so the marker's position counts the bits taken, and a refill
+  // needs nothing else. A refill leaves at least 56 bits: five symbols of at
+  // most 11. The last segment is the shortest: while it has room for five,
+  // all do, and a stream is refilled only while it is 8 bytes or more from
+  // its start.
+  constexpr int kPerRefill = 5;
+  static_assert(kPerRefill * kMaxHuffmanBits <= 56, "a refill must cover five symbols");
+  if (end3 - o3 >= kPerRefill && in[0].FarFromStart() && in[1].FarFromStart() &&
+      in[2].FarFromStart() && in[3].FarFromStart()) {
+    // Four named streams rather than arrays, so that all stay in registers.
+    const uint8_t* ip0 = in[0].p - (in[0].consumed >> 3);
+    const uint8_t* ip1 = in[1].p - (in[1].consumed >> 3);
+    const uint8_t* ip2 = in[2].p - (in[2].consumed >> 3);
+    const uint8_t* ip3 = in[3].p - (in[3].consumed >> 3);
+    uint64_t b0 = (Load64(ip0) | 1) << (in[0].consumed & 7);
+    uint64_t b1 = (Load64(ip1) | 1) << (in[1].consumed & 7);
+    uint64_t b2 = (Load64(ip2) | 1) << (in[2].consumed & 7);
+    uint64_t b3 = (Load64(ip3) | 1) << (in[3].consumed & 7);
+    const uint32_t shift = 64 - max_bits;
+    const uint8_t* const start0 = in[0].start + 8;
+    const uint8_t* const start1 = in[1].start + 8;
+    const uint8_t* const start2 = in[2].start + 8;
+    const uint8_t* const start3 = in[3].start + 8;
+    const auto refill = [](const uint8_t*& ip, uint64_t& bits) VX_ZSTD_INLINE_LAMBDA {
+      const int taken = CountTrailingZeros(bits);
+      ip -= taken >> 3;
+      bits = (Load64(ip) | 1) << (taken & 7);
+    };
+    for (;;) {
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC unroll 5
+#endif
+      for (int j = 0; j < kPerRefill; ++j) {
+        const uint16_t c0 = cells[b0 >> shift];
+        const uint16_t c1 = cells[b1 >> shift];
+        const uint16_t c2 = cells[b2 >> shift];
+        const uint16_t c3 = cells[b3 >> shift];
+        o0[j] = static_cast<uint8_t>(c0);
+        o1[j] = static_cast<uint8_t>(c1);
+        o2[j] = static_cast<uint8_t>(c2);
+        o3[j] = static_cast<uint8_t>(c3);
+        b0 <<= c0 >> 8;
+        b1 <<= c1 >> 8;
+        b2 <<= c2 >> 8;
+        b3 <<= c3 >> 8;
+      }
+      o0 += kPerRefill;
+      o1 += kPerRefill;
+      o2 += kPerRefill;
+      o3 += kPerRefill;
+      if (end3 - o3 < kPerRefill || ip0 < start0 || ip1 < start1 || ip2 < start2 || ip3 < start3) {
+        break;
+      }
+      refill(ip0, b0);
+      refill(ip1, b1);
+      refill(ip2, b2);
+      refill(ip3, b3);
     }
-    o0 += 4;
-    o1 += 4;
-    o2 += 4;
-    o3 += 4;
+    // Back to the careful reader's form: the marker's position is the
+    // count of bits taken since the load.
+    const auto hand_back = [](BackBits& to, const uint8_t* ip, uint64_t bits) {
+      to.p = ip;
+      to.bits = Load64(ip);
+      to.consumed = static_cast<uint32_t>(CountTrailingZeros(bits));
+    };
+    hand_back(in[0], ip0, b0);
+    hand_back(in[1], ip1, b1);
+    hand_back(in[2], ip2, b2);
+    hand_back(in[3], ip3, b3);
   }
   DecodeHuffmanTail(in[0], table, o0, out + seg);
   DecodeHuffmanTail(in[1], table, o1, out + 2 * seg);
@@ -776,28 +852,47 @@ size_t ReadSeqTable(SeqKind kind, uint32_t mode, const uint8_t* src, size_t avai
   }
 }
 
+// One decoded sequence: its literal count, match length and resolved offset.
+struct Sequence {
+  size_t literals;
+  size_t match;
+  size_t offset;
+};
+// Sequences decoded ahead of the one being executed.
+constexpr uint32_t kAhead = 8;
+
 // --- Input --------------------------------------------------------------------
 
 // The compressed bytes, read in pieces of at most kReadPiece and never past
-// the member's compressed size.
+// the member's compressed size. The buffer holds kInputCapacity bytes (or
+// the whole member, when smaller) and kSlack more; a refill fills it, so the
+// bytes not yet used are moved back to its start only once per several
+// blocks.
 class Input {
  public:
   explicit Input(TAbDecodeJob& job)
-      : job_(job), buffer_(kInputCapacity + kSlack), remaining_(job.compressed_size) {}
+      : job_(job),
+        capacity_(job.compressed_size >= 0
+                      ? static_cast<size_t>(std::min<int64_t>(job.compressed_size, kInputCapacity))
+                      : kInputCapacity),
+        buffer_(new uint8_t[capacity_ + kSlack]),
+        remaining_(job.compressed_size) {
+    std::memset(buffer_.get() + capacity_, 0, kSlack);
+  }
 
   // Makes `n` (at most kInputCapacity) bytes available; false when the input
   // ends first.
   bool Fill(size_t n) {
     if (tail_ - head_ >= n) return true;
     if (head_ > 0) {
-      std::memmove(buffer_.data(), buffer_.data() + head_, tail_ - head_);
+      std::memmove(buffer_.get(), buffer_.get() + head_, tail_ - head_);
       tail_ -= head_;
       head_ = 0;
     }
-    while (tail_ < n && !ended_) {
-      int64_t want = static_cast<int64_t>(std::min(kReadPiece, kInputCapacity - tail_));
+    while (tail_ < capacity_ && !ended_) {
+      int64_t want = static_cast<int64_t>(std::min(kReadPiece, capacity_ - tail_));
       if (remaining_ >= 0) want = std::min(want, remaining_);
-      const int64_t got = want > 0 ? job_.source->Read(buffer_.data() + tail_, want) : 0;
+      const int64_t got = want > 0 ? job_.source->Read(buffer_.get() + tail_, want) : 0;
       if (got <= 0) {
         ended_ = true;
         break;
@@ -811,7 +906,7 @@ class Input {
   }
   const uint8_t* Need(size_t n) {
     if (!Fill(n)) Fail(kMsgTruncated);
-    return buffer_.data() + head_;
+    return buffer_.get() + head_;
   }
   void Skip(size_t n) { head_ += n; }
   bool AtEnd() { return !Fill(1); }
@@ -826,7 +921,8 @@ class Input {
 
  private:
   TAbDecodeJob& job_;
-  std::vector<uint8_t> buffer_;
+  const size_t capacity_;
+  std::unique_ptr<uint8_t[]> buffer_;
   size_t head_ = 0;
   size_t tail_ = 0;
   int64_t remaining_;
@@ -839,7 +935,9 @@ class Input {
 class ZstdDecoder {
  public:
   explicit ZstdDecoder(TAbDecodeJob& job)
-      : job_(job), in_(job), literals_(kMaxBlockSize + kSlack), bmi2_(HasBmi2()) {}
+      : job_(job), in_(job), literals_(new uint8_t[kMaxBlockSize + kSlack]), bmi2_(HasBmi2()) {
+    std::memset(literals_.get() + kMaxBlockSize, 0, kSlack);
+  }
 
   int64_t Run() {
     if (in_.AtEnd()) Fail(kMsgEmpty);
@@ -896,14 +994,14 @@ class ZstdDecoder {
            std::to_string(job_.memory_limit) + " bytes");
     }
     const size_t block_max = static_cast<size_t>(std::min<uint64_t>(window, kMaxBlockSize));
-    // The buffer: the window, then room for new output, then one block.
-    uint64_t span = window + std::clamp<uint64_t>(8 * window, kMinRoom, kMaxRoom);
-    if (size_known) span = std::min(span, content_size);
-    span_ = static_cast<size_t>(span);
-    full_size_ = span_ + block_max + kSlack;
+    // The history a match may reach: the window, or the whole content when
+    // that is smaller. The buffer is a ring of that history, one block and
+    // kSlack on both sides of a block (see Wrap).
+    window_ = static_cast<size_t>(size_known ? std::min(window, content_size) : window);
+    full_size_ = window_ + block_max + 2 * kSlack;
 
-    window_ = static_cast<size_t>(window);
     pos_ = flushed_ = 0;
+    wrapped_ = false;
     GrowBuffer(size_known ? full_size_ : std::min(full_size_, kFirstBuffer));
     hash_ = Xxh64();
     hashing_ = has_checksum;
@@ -920,10 +1018,10 @@ class ZstdDecoder {
       last = header & 1;
       const uint32_t type = (header >> 1) & 3;
       const size_t size = header >> 3;
-      if (pos_ > span_) Slide();
-      if (pos_ + block_max + kSlack > capacity_) {
+      if (pos_ + block_max + kSlack > capacity_ && capacity_ < full_size_) {
         GrowBuffer(std::min(full_size_, std::max(4 * capacity_, pos_ + block_max + kSlack)));
       }
+      if (pos_ + block_max + kSlack > capacity_) Wrap();
       uint8_t* out = buffer_.get() + pos_;
       size_t produced = 0;
       if (size > block_max) Fail(kMsgBlockSize);
@@ -987,11 +1085,32 @@ class ZstdDecoder {
     flushed_ = pos_;
   }
 
-  // Writes what is pending and moves the window back to the buffer start.
-  void Slide() {
+  // Writes what is pending and starts the next lap of the ring at the
+  // buffer start. Only a full buffer wraps, so the lap ends past
+  // window_ + kSlack: while a block of the new lap is written at `op` (with
+  // its overruns), a match reaching back at most window_ bytes into the
+  // previous lap reads from lap_end_ - window_ + op or later, at least kSlack
+  // bytes ahead of anything written since the wrap.
+  void Wrap() {
     Flush();
-    std::memmove(buffer_.get(), buffer_.get() + pos_ - window_, window_);
-    pos_ = flushed_ = window_;
+    lap_end_ = pos_;
+    pos_ = flushed_ = 0;
+    wrapped_ = true;
+  }
+
+  // A match whose start lies in the previous lap: its first part comes from
+  // the end of that lap, the rest from the start of this one, which is the
+  // same offset back from where that part goes.
+  VX_ZSTD_NOINLINE void CopyFromPreviousLap(uint8_t* op, size_t offset, size_t match) {
+    const size_t here = static_cast<size_t>(op - buffer_.get());
+    if (!wrapped_ || offset > window_) Fail(kMsgOffset);
+    const size_t back = offset - here;
+    const uint8_t* from = buffer_.get() + lap_end_ - back;
+    const size_t first = std::min(match, back);
+    // `from` is at least kSlack ahead of `op`: the reads stay ahead of the
+    // writes.
+    WildCopy16(op, from, first);
+    if (match > first) CopyMatch(op + first, offset, match - first);
   }
 
   // Decodes one compressed block of `size` bytes at `src` to `out`; returns
@@ -1039,8 +1158,8 @@ class ZstdDecoder {
         break;
       case 1:
         if (p >= src_end) Fail(kMsgLiteralsSize);
-        std::memset(literals_.data(), *p, regenerated);
-        literals = literals_.data();
+        std::memset(literals_.get(), *p, regenerated);
+        literals = literals_.get();
         p += 1;
         break;
       default: {
@@ -1055,13 +1174,13 @@ class ZstdDecoder {
           Fail(kMsgNoHuffmanTable);
         }
         if (bmi2_) {
-          DecodeLiteralsBmi2(four_streams, streams, stream_bytes, huffman_, literals_.data(),
+          DecodeLiteralsBmi2(four_streams, streams, stream_bytes, huffman_, literals_.get(),
                              regenerated);
         } else {
-          DecodeLiterals(four_streams, streams, stream_bytes, huffman_, literals_.data(),
+          DecodeLiterals(four_streams, streams, stream_bytes, huffman_, literals_.get(),
                          regenerated);
         }
-        literals = literals_.data();
+        literals = literals_.get();
         p += compressed;
         break;
       }
@@ -1133,7 +1252,17 @@ class ZstdDecoder {
     const uint8_t* const history = buffer_.get();
     size_t rep0 = rep_[0], rep1 = rep_[1], rep2 = rep_[2];
 
-    for (uint32_t i = 0; i < count; ++i) {
+    // Sequences are decoded kAhead ahead of their execution, and the source
+    // of each match is prefetched when it is decoded: by the time the match
+    // is copied its bytes are in the cache even when they lie megabytes
+    // back. `ahead` is where the newest decoded sequence's match will be
+    // written, as an offset from the buffer start.
+    Sequence ring[kAhead];
+    size_t ahead = static_cast<size_t>(op - history);
+    const size_t lap_end = lap_end_;
+    const size_t ahead_end = ahead + block_max;
+    size_t literals_used = 0;
+    const auto decode = [&](bool last) VX_ZSTD_INLINE_LAMBDA -> Sequence {
       const SeqCell& lc = cells[ll_state];
       const SeqCell& oc = cells[of_state];
       const SeqCell& mc = cells[ml_state];
@@ -1169,7 +1298,7 @@ class ZstdDecoder {
       // After a refill at least 57 bits are at hand: the extra bits and the
       // state updates (at most 9 + 9 + 8) usually fit, and one refill per
       // sequence does.
-      if (VX_LIKELY(i + 1 < count)) {
+      if (VX_LIKELY(!last)) {
         if (VX_UNLIKELY(oc.extra_bits + mc.extra_bits + lc.extra_bits > 31)) in.Reload();
         ll_state = lc.next_base + in.Read(lc.bits);
         ml_state = mc.next_base + in.Read(mc.bits);
@@ -1181,24 +1310,68 @@ class ZstdDecoder {
         in.Reload();
         if (VX_UNLIKELY(in.Overflowed())) Fail(kMsgSequenceStream);
       }
+      // Only a hint: a corrupt offset makes an address outside the buffer,
+      // which a prefetch never faults on; execution checks it.
+      ahead += length;
+      const uintptr_t from =
+          reinterpret_cast<uintptr_t>(history) + ahead - offset + (offset > ahead ? lap_end : 0);
+      VX_PREFETCH(from);
+      VX_PREFETCH(from + 32);
+      ahead += match;
+      // The bounds of the whole block, checked here so that execution, which
+      // follows in the same order, needs no checks of its own.
+      literals_used += length;
+      if (VX_UNLIKELY((ahead > ahead_end) | (literals_used > literal_count))) {
+        Fail(literals_used > literal_count ? kMsgLiteralsOverrun : kMsgBlockOverrun);
+      }
+      return Sequence{length, match, offset};
+    };
 
-      // Execute: literals, then the match. The first 16 bytes of each are
-      // copied at once; every copy may overrun into the slack.
-      if (VX_UNLIKELY(static_cast<size_t>(lit_end - lit) < length)) Fail(kMsgLiteralsOverrun);
-      if (VX_UNLIKELY(static_cast<size_t>(op_end - op) < length + match)) Fail(kMsgBlockOverrun);
+    // Execute: literals, then the match, both within bounds decode() checked.
+    // The first 16 bytes of each are copied at once; every copy may overrun
+    // into the slack.
+    const auto execute = [&](size_t length, size_t match, size_t offset) VX_ZSTD_INLINE_LAMBDA {
       std::memcpy(op, lit, 16);
       if (VX_UNLIKELY(length > 16)) WildCopy16(op + 16, lit + 16, length - 16);
       op += length;
       lit += length;
-      if (VX_UNLIKELY(offset > static_cast<size_t>(op - history))) Fail(kMsgOffset);
-      if (VX_LIKELY(offset >= 16)) {
+      if (VX_UNLIKELY(offset > static_cast<size_t>(op - history))) {
+        CopyFromPreviousLap(op, offset, match);
+      } else if (VX_LIKELY(offset >= 16)) {
+        // Two steps at once: most matches are longer than 16 bytes, and a
+        // test there would often be mispredicted.
         const uint8_t* from = op - offset;
         std::memcpy(op, from, 16);
-        if (match > 16) WildCopy16(op + 16, from + 16, match - 16);
+        std::memcpy(op + 16, from + 16, 16);
+        if (VX_UNLIKELY(match > 32)) WildCopy16(op + 32, from + 32, match - 32);
       } else {
         CopyMatch(op, offset, match);
       }
       op += match;
+    };
+
+    const uint32_t warm = std::min<uint32_t>(count, kAhead);
+    for (uint32_t i = 0; i < warm; ++i) ring[i] = decode(i + 1 == count);
+    uint32_t i = 0;
+    if (count > kAhead) {
+      // The main loop: each sequence decoded here has another after it.
+      // The slot's fields are taken into registers before the slot is
+      // reused.
+      for (; i + kAhead + 1 < count; ++i) {
+        Sequence& slot = ring[i % kAhead];
+        const size_t length = slot.literals, match = slot.match, offset = slot.offset;
+        slot = decode(false);
+        execute(length, match, offset);
+      }
+      Sequence& slot = ring[i % kAhead];
+      const size_t length = slot.literals, match = slot.match, offset = slot.offset;
+      slot = decode(true);
+      execute(length, match, offset);
+      ++i;
+    }
+    for (; i < count; ++i) {
+      const Sequence& slot = ring[i % kAhead];
+      execute(slot.literals, slot.match, slot.offset);
     }
     if (!in.Finished()) Fail(kMsgSequenceStream);
     rep_[0] = rep0;
@@ -1213,11 +1386,12 @@ class ZstdDecoder {
 
   TAbDecodeJob& job_;
   Input in_;
-  std::vector<uint8_t> literals_;
+  std::unique_ptr<uint8_t[]> literals_;
   std::unique_ptr<uint8_t[]> buffer_;
   size_t capacity_ = 0;
-  size_t span_ = 0;
   size_t full_size_ = 0;
+  size_t lap_end_ = 0;  // where the previous lap of the ring ended
+  bool wrapped_ = false;
   size_t window_ = 0;
   size_t pos_ = 0;
   size_t flushed_ = 0;

@@ -226,11 +226,22 @@ TEST_F(ZstdTool, EveryLevelAndWindow) {
     const char* flags;
     bool piped;
   };
-  const Setting settings[] = {{"-1", false},           {"-3", false},
-                              {"-19", false},          {"--ultra -22 --zstd=wlog=19", false},
-                              {"--long=25 -3", false}, {"--no-check -5", false},
-                              {"--fast=4", false},     {"-9", true},
-                              {"-19 --no-check", true}};
+  const Setting settings[] = {{"-1", false},
+                              {"-3", false},
+                              {"-19", false},
+                              {"--ultra -22 --zstd=wlog=19", false},
+                              {"--long=25 -3", false},
+                              {"--no-check -5", false},
+                              {"--fast=4", false},
+                              {"-9", true},
+                              {"-19 --no-check", true},
+                              // Windows far smaller than the data, with and
+                              // without a content size: the output buffer
+                              // wraps again and again, and matches reach
+                              // back across the wrap.
+                              {"-3 --zstd=wlog=10", false},
+                              {"-19 --zstd=wlog=12", true},
+                              {"-5 --zstd=wlog=17", true}};
   for (const auto& [name, data] : ToolInputs()) {
     for (const Setting& s : settings) {
       const auto frame = Compress(data, s.flags, s.piped);
