@@ -140,6 +140,8 @@ void TInstallRun::InstallBtnClick() {
     outcome_ = TInstallOutcome::DirectoryRefused;
     return;
   }
+  // Nothing in a directory this run makes can be in use.
+  const bool directory_existed = system_.DirectoryExists(options.InstDir);
   if (!system_.DirectoryExists(options.InstDir) && !system_.CreateDirectory(options.InstDir)) {
     outcome_ = TInstallOutcome::DirectoryRefused;
     messages_.Show(mkError, mbOK, kNoHelpContext, CannotCreateDirText(options.InstDir));
@@ -151,7 +153,7 @@ void TInstallRun::InstallBtnClick() {
     outcome_ = TInstallOutcome::ArchiveProblem;
     return;
   }
-  if (!NoFileInUse()) {
+  if (directory_existed && !NoFileInUse()) {
     outcome_ = TInstallOutcome::FilesInUse;
     AbUnZipper1.CloseArchive();
     return;
