@@ -79,6 +79,9 @@ int32_t TAbArchiveItem::UncompressedSize() const {
   const Fields* fields = OwnFields();
   return fields ? static_cast<int32_t>(fields->uncompressed_size) : 0;
 }
+uint64_t TAbArchiveItem::StoredUncompressedSize() const {
+  return static_cast<uint32_t>(UncompressedSize());
+}
 
 void TAbArchiveItem::SetCompressedSize(uint32_t value) {
   MutableFields().compressed_size = value;

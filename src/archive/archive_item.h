@@ -29,6 +29,10 @@ class TAbArchiveItem {
   virtual uint16_t LastModFileDate() const;
   virtual uint16_t LastModFileTime() const;
   virtual int32_t UncompressedSize() const;
+  // The whole uncompressed size, never cut to 32 bits nor negative: a ZIP64
+  // member's is its extended size, any other item's its UncompressedSize
+  // read as unsigned.
+  virtual uint64_t StoredUncompressedSize() const;
 
   virtual void SetCompressedSize(uint32_t value);
   virtual void SetCRC32(uint32_t value);

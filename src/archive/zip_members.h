@@ -88,7 +88,7 @@ class TAbZipItem : public TAbArchiveItem {
   uint64_t StoredCompressedSize() const {
     return HasRare() ? Rare().compressed_size : compressed_low_;
   }
-  uint64_t StoredUncompressedSize() const {
+  uint64_t StoredUncompressedSize() const override {
     return HasRare() ? Rare().uncompressed_size : uncompressed_low_;
   }
 

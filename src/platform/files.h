@@ -35,6 +35,15 @@ bool DeleteFile(const std::string& path);
 // `to` in one step; false with LastError() set when it cannot (`to` is
 // read-only, a directory or in use: it is then left as it was).
 bool MoveFileReplacing(const std::string& from, const std::string& to);
+// True when another program holds the file open so that it cannot be
+// written now: opening it for writing with no sharing fails with a sharing
+// or lock violation. A file that does not exist, or that cannot be opened for
+// another reason (no access, a directory), is not in use. Linux has no
+// mandatory locks: there a file is in use only while some process holds an
+// flock() or fcntl() lock on it (this program's own streams hold flock()).
+// Probing a file on Linux drops the fcntl() locks this process itself holds
+// on it, as closing any descriptor of a file does.
+bool FileInUse(const std::string& path);
 uint32_t GetFileAttributes(const std::string& path);  // kInvalidAttributes when absent
 bool SetFileAttributes(const std::string& path, uint32_t attributes);
 

@@ -61,8 +61,17 @@ int32_t GaugePercent(double done_bytes, double total_bytes, uint8_t item_progres
 }
 
 double MemberBytes(const TAbArchiveItem& item) {
-  const double size = static_cast<double>(item.UncompressedSize());
-  return size < 0 ? size + 4294967296.0 : size;
+  return static_cast<double>(item.StoredUncompressedSize());
+}
+
+std::string FilesInUseText(const std::string& directory, const std::vector<std::string>& files) {
+  std::string text =
+      "Setup cannot install in " + directory + "\r\nwhile other programs use these files:";
+  for (size_t i = 0; i < files.size() && i < kInUseListed; ++i) text += "\r\n" + files[i];
+  if (files.size() > kInUseListed) {
+    text += "\r\nand " + std::to_string(files.size() - kInUseListed) + " more";
+  }
+  return text + "\r\nClose those programs, then press Retry; Cancel leaves everything as it is.";
 }
 
 std::string FailureErrorText(TAbErrorClass error_class, int32_t error_code) {
@@ -131,6 +140,8 @@ void TInstallRun::InstallBtnClick() {
     outcome_ = TInstallOutcome::DirectoryRefused;
     return;
   }
+  // Nothing in a directory this run makes can be in use.
+  const bool directory_existed = system_.DirectoryExists(options.InstDir);
   if (!system_.DirectoryExists(options.InstDir) && !system_.CreateDirectory(options.InstDir)) {
     outcome_ = TInstallOutcome::DirectoryRefused;
     messages_.Show(mkError, mbOK, kNoHelpContext, CannotCreateDirText(options.InstDir));
@@ -140,6 +151,11 @@ void TInstallRun::InstallBtnClick() {
   TExtractingScope running(extracting_, observer_);
   if (!PrepareArchive()) {
     outcome_ = TInstallOutcome::ArchiveProblem;
+    return;
+  }
+  if (directory_existed && !NoFileInUse()) {
+    outcome_ = TInstallOutcome::FilesInUse;
+    AbUnZipper1.CloseArchive();
     return;
   }
 
@@ -221,6 +237,26 @@ bool TInstallRun::PrepareArchive() {
     return false;
   }
   return true;
+}
+
+std::vector<std::string> TInstallRun::FilesInUse() {
+  std::vector<std::string> in_use;
+  for (int32_t i = 0; i < AbUnZipper1.Count(); ++i) {
+    const std::string path = AbUnZipper1.OutputPath(i);
+    if (!path.empty() && system_.FileInUse(path)) in_use.push_back(path);
+  }
+  return in_use;
+}
+
+bool TInstallRun::NoFileInUse() {
+  for (;;) {
+    const std::vector<std::string> in_use = FilesInUse();
+    if (in_use.empty()) return true;
+    Log("Files in use: " + std::to_string(in_use.size()));
+    const TModalResult answer = messages_.Show(mkWarning, mbRetryCancel, kNoHelpContext,
+                                               FilesInUseText(options_.InstDir, in_use));
+    if (answer != mrRetry) return false;
+  }
 }
 
 void TInstallRun::Extract() {

@@ -18,6 +18,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "archive/archive_item.h"
 #include "archive/archive_types.h"
@@ -44,9 +45,14 @@ int32_t DiskNeededMBFor(double total_bytes);
 // count: then the member's own progress stands for the whole.
 int32_t GaugePercent(double done_bytes, double total_bytes, uint8_t item_progress);
 
-// A member's size in bytes. Sizes from 2 GiB to 4 GiB arrive as negative
-// 32-bit numbers; they are counted as the unsigned sizes they are.
+// A member's size in bytes: its whole size, a ZIP64 member's beyond 4 GiB
+// included.
 double MemberBytes(const TAbArchiveItem& item);
+
+// The box (or, when silent, the log) that names the files in use: at most
+// `kInUseListed` of them, then how many more there are.
+constexpr size_t kInUseListed = 10;
+std::string FilesInUseText(const std::string& directory, const std::vector<std::string>& files);
 
 // The text a member failure shows for its error class and code.
 std::string FailureErrorText(TAbErrorClass error_class, int32_t error_code);
@@ -56,6 +62,7 @@ enum class TInstallOutcome : int32_t {
   None,              // no run yet, or a run still under way
   DirectoryRefused,  // the directory rules refused it, or it could not be made
   ArchiveProblem,    // the archive could not be opened, or the space is too small
+  FilesInUse,        // files the run would replace are in use: nothing was written
   MemberFailed,      // a member could not be extracted
   Stopped,           // an unexpected error during the extraction
   Cancelled,         // "Quit" (or the close box) during the extraction
@@ -164,6 +171,11 @@ class TInstallRun {
  private:
   // Opens and sizes the archive and tests the space; false to stop.
   bool PrepareArchive();
+  // The existing files the archive would replace that another program holds.
+  std::vector<std::string> FilesInUse();
+  // Before anything is written: true when no file the run would replace is
+  // in use, asking to retry until none is; false when the user cancels.
+  bool NoFileInUse();
   void Extract();
   void MakeShortcuts(const std::string& exe_path);
   bool MakeShortcutInFolder();

@@ -41,6 +41,11 @@ bool TPlatformSetupSystem::SetFileAttributes(const std::string& path, uint32_t a
   return platform::SetFileAttributes(path, attributes);
 }
 
+bool TPlatformSetupSystem::FileInUse(const std::string& path) {
+  platform::CriticalErrorsSuppressed quiet;
+  return platform::FileInUse(path);
+}
+
 std::string TPlatformSetupSystem::ReadProfileString(const std::string& section,
                                                     const std::string& key,
                                                     const std::string& default_value,

@@ -34,6 +34,9 @@ class TSetupSystem {
   // Windows attribute bits; 0xFFFFFFFF when they cannot be read.
   virtual uint32_t GetFileAttributes(const std::string& path) = 0;
   virtual bool SetFileAttributes(const std::string& path, uint32_t attributes) = 0;
+  // True when another program holds the existing file `path` so that it
+  // cannot be replaced now; false for a file that does not exist.
+  virtual bool FileInUse(const std::string& path) = 0;
   // A value of a profile (.INI) file, read as Windows reads it.
   virtual std::string ReadProfileString(const std::string& section, const std::string& key,
                                         const std::string& default_value,
@@ -58,6 +61,7 @@ class TPlatformSetupSystem : public TSetupSystem {
   bool CreateDirectory(const std::string& path) override;
   uint32_t GetFileAttributes(const std::string& path) override;
   bool SetFileAttributes(const std::string& path, uint32_t attributes) override;
+  bool FileInUse(const std::string& path) override;
   std::string ReadProfileString(const std::string& section, const std::string& key,
                                 const std::string& default_value, const std::string& file) override;
   bool DiskFreeBytes(const std::string& root, int64_t& free_bytes) override;

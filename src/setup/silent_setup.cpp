@@ -71,6 +71,7 @@ TModalResult TSilentMessageView::ShowMessageBox(const TMessageBox& box,
     case mbYesNo:
       return mrNo;
     case mbOKCancel:
+    case mbRetryCancel:
       return mrCancel;
     default:
       return mrOK;
@@ -105,6 +106,8 @@ int32_t ExitCodeForOutcome(TInstallOutcome outcome) {
       return secMainExeMissing;
     case TInstallOutcome::Cancelled:
       return secCancelled;
+    case TInstallOutcome::FilesInUse:
+      return secFilesInUse;
     case TInstallOutcome::None:
       break;
   }

@@ -12,9 +12,9 @@
 namespace vx {
 
 enum TMessageKind : int32_t { mkError, mkWarning, mkInformation, mkConfirmation };
-enum TMessageButtons : int32_t { mbOK, mbOKHelp, mbYesNo, mbOKCancel };
+enum TMessageButtons : int32_t { mbOK, mbOKHelp, mbYesNo, mbOKCancel, mbRetryCancel };
 // mrNone: the box closed without an answer (the end had been requested).
-enum TModalResult : int32_t { mrNone, mrOK, mrYes, mrNo, mrCancel };
+enum TModalResult : int32_t { mrNone, mrOK, mrYes, mrNo, mrCancel, mrRetry };
 
 // Help contexts of the help file's topics.
 constexpr uint32_t kNoHelpContext = 0;

@@ -11,6 +11,13 @@
 #include "platform/exception.h"
 #include "support/test_support.h"
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 namespace vx::platform {
 namespace {
 
@@ -148,6 +155,71 @@ TEST(Files, AnExclusiveFileIsNeitherOpenedNorReplacedNorDeleted) {
   EXPECT_TRUE(DeleteFile(path));
   EXPECT_FALSE(FileExists(path));
 }
+
+TEST(Files, AFileIsInUseWhileAnotherHandleHoldsIt) {
+  test::ScratchDir scratch;
+  const std::string path = scratch.File("held.txt");
+  const std::string read_only = scratch.File("fixed.txt");
+  WriteFile(path, "data");
+  WriteFile(read_only, "data");
+  ASSERT_TRUE(SetFileAttributes(read_only, kAttrReadOnly));
+  // Nothing holds them: neither they, nor a missing file, nor a directory is in use.
+  for (const std::string& free : {path, read_only, scratch.File("missing.txt"), scratch.Path()}) {
+    EXPECT_FALSE(FileInUse(free)) << free;
+  }
+  {
+    auto writer = TFileStream::CreateAlways(path);  // no sharing
+    EXPECT_TRUE(FileInUse(path));
+    EXPECT_FALSE(FileInUse(read_only));
+  }
+  EXPECT_FALSE(FileInUse(path));
+  {
+    // A reader shares reading only; a read-only file is found held as well.
+    auto reader = TFileStream::OpenRead(path);
+    auto fixed_reader = TFileStream::OpenRead(read_only);
+    EXPECT_TRUE(FileInUse(path));
+    EXPECT_TRUE(FileInUse(read_only));
+  }
+  EXPECT_FALSE(FileInUse(path));
+  EXPECT_FALSE(FileInUse(read_only));
+  // Probing holds nothing: the file is written as usual afterwards.
+  WriteFile(path, "changed");
+  EXPECT_EQ(ReadWholeFile(path), "changed");
+  ASSERT_TRUE(SetFileAttributes(read_only, kAttrNormal));
+}
+
+#ifndef _WIN32
+TEST(Files, ARecordLockOfAnotherProcessMakesAFileInUse) {
+  test::ScratchDir scratch;
+  const std::string path = scratch.File("locked.dat");
+  WriteFile(path, "data");
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const int fd = open(path.c_str(), O_RDWR);  // a Linux path here
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = 2;
+    lock.l_len = 1;
+    const char result = fd >= 0 && fcntl(fd, F_SETLK, &lock) == 0 ? 'y' : 'n';
+    if (write(ready[1], &result, 1) != 1) _exit(1);
+    pause();
+    _exit(0);
+  }
+  char result = 0;
+  ASSERT_EQ(read(ready[0], &result, 1), 1);
+  EXPECT_EQ(result, 'y');
+  EXPECT_TRUE(FileInUse(path));
+  kill(child, SIGKILL);
+  waitpid(child, nullptr, 0);
+  close(ready[0]);
+  close(ready[1]);
+  EXPECT_FALSE(FileInUse(path));
+}
+#endif
 
 TEST(Files, ReadOnlyFilesAreKeptUntilTheAttributeIsCleared) {
   test::ScratchDir scratch;

@@ -97,6 +97,7 @@ class ScriptedSystem : public TSetupSystem {
   std::map<std::string, uint32_t> attributes;  // of files; 0x20 when not listed
   std::set<std::string> uncreatable;           // directories that cannot be made
   std::set<std::string> held_elsewhere;        // directories another process holds
+  std::set<std::string> in_use;                // files another program holds open
 
   bool CreateDirectory(const std::string& path) override {
     if (uncreatable.count(path) != 0 || DirectoryExists(path) || FileExists(path)) return false;
@@ -112,6 +113,9 @@ class ScriptedSystem : public TSetupSystem {
     if (!FileExists(path)) return 0xFFFFFFFF;
     auto found = attributes.find(path);
     return found == attributes.end() ? 0x20 : found->second;
+  }
+  bool FileInUse(const std::string& path) override {
+    return FileExists(path) && in_use.count(path) != 0;
   }
   bool SetFileAttributes(const std::string& path, uint32_t value) override {
     if (!FileExists(path)) return false;

@@ -171,8 +171,11 @@ TEST(SilentSetupTest, SilentBoxesAreAnsweredByTheirDefaultButton) {
   std::string text;
   TSetupLog log{[&text](const std::string& bytes) { text += bytes; }, [] { return "T"; }};
   TSilentMessageView view(log);
-  const std::vector<std::pair<TMessageButtons, TModalResult>> cases = {
-      {mbOK, mrOK}, {mbOKHelp, mrOK}, {mbYesNo, mrNo}, {mbOKCancel, mrCancel}};
+  const std::vector<std::pair<TMessageButtons, TModalResult>> cases = {{mbOK, mrOK},
+                                                                       {mbOKHelp, mrOK},
+                                                                       {mbYesNo, mrNo},
+                                                                       {mbOKCancel, mrCancel},
+                                                                       {mbRetryCancel, mrCancel}};
   int helps = 0;
   for (const auto& [buttons, result] : cases) {
     EXPECT_EQ(view.ShowMessageBox({mkConfirmation, buttons, 1, "Go?"}, [&helps] { ++helps; }),

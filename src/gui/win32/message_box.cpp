@@ -38,6 +38,8 @@ std::vector<ButtonSpec> ButtonsOf(TMessageButtons buttons) {
       return {{IDYES, "&Yes"}, {IDNO, "&No"}};
     case mbOKCancel:
       return {{IDOK, "OK"}, {IDCANCEL, "Cancel"}};
+    case mbRetryCancel:
+      return {{IDRETRY, "&Retry"}, {IDCANCEL, "Cancel"}};
   }
   return {{IDOK, "OK"}};
 }
@@ -126,8 +128,11 @@ INT_PTR CALLBACK BoxProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam
         case IDNO:
           EndDialog(dialog, mrNo);
           return TRUE;
+        case IDRETRY:
+          EndDialog(dialog, mrRetry);
+          return TRUE;
         case IDCANCEL:  // Escape or the close box
-          if (state->box->Buttons == mbOKCancel) {
+          if (state->box->Buttons == mbOKCancel || state->box->Buttons == mbRetryCancel) {
             EndDialog(dialog, mrCancel);
           } else if (state->box->Buttons != mbYesNo) {
             EndDialog(dialog, mrOK);
@@ -175,6 +180,7 @@ TModalResult ShowModalMessageBox(HWND owner, const TMessageBox& box,
     case mrYes:
     case mrNo:
     case mrCancel:
+    case mrRetry:
       return static_cast<TModalResult>(result);
   }
   return mrNone;

@@ -197,6 +197,25 @@ bool MoveFileReplacing(const std::string& from, const std::string& to) {
   return true;
 }
 
+bool FileInUse(const std::string& path) {
+  std::optional<std::string> host = ToHostPath(path);
+  if (!host) return false;
+  struct stat status;
+  if (stat(host->c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return false;
+  if (HeldOpen(*host)) return true;
+  // A record lock of another process on any part of the file.
+  int fd = open(host->c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return false;
+  struct flock lock {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  lock.l_start = 0;
+  lock.l_len = 0;  // to the end of the file, however far it grows
+  const bool locked = fcntl(fd, F_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
+  close(fd);
+  return locked;
+}
+
 uint32_t GetFileAttributes(const std::string& path) {
   std::optional<std::string> host = Host(path);
   struct stat status;

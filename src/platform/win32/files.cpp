@@ -114,6 +114,27 @@ bool MoveFileReplacing(const std::string& from, const std::string& to) {
   return Succeeded(MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING));
 }
 
+bool FileInUse(const std::string& path) {
+  auto probe = [&path](DWORD access) {
+    HANDLE file = CreateFileA(path.c_str(), access, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return ::GetLastError();
+    CloseHandle(file);
+    return static_cast<DWORD>(ERROR_SUCCESS);
+  };
+  DWORD error = probe(GENERIC_WRITE);
+  // A read-only file refuses to be written before its sharing is looked at:
+  // asking to read it alone, still sharing nothing, finds who holds it.
+  if (error == ERROR_ACCESS_DENIED) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+        (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+      error = probe(GENERIC_READ);
+    }
+  }
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
+
 uint32_t GetFileAttributes(const std::string& path) {
   DWORD attributes = GetFileAttributesA(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) RecordLastError();
