@@ -225,8 +225,9 @@ std::vector<TEntryValue> UninstallEntryValues(const TUninstallRecord& record,
   int64_t bytes = 0;
   for (const auto& [upper, file] : record.Files) bytes += file.Size;
   const int64_t kilobytes = std::min<int64_t>((bytes + 1023) / 1024, 0xFFFFFFFF);
-  const std::string uninstaller =
-      "\"" + JoinBelow(directory, kUninstallerFileName) + "\" /UNINSTALL";
+  std::string uninstaller = "\"";
+  uninstaller += JoinBelow(directory, kUninstallerFileName);
+  uninstaller += "\" /UNINSTALL";
   return {
       {"DisplayName", record.Title, std::nullopt},
       {"DisplayIcon", JoinBelow(directory, record.MainExe), std::nullopt},
