@@ -127,7 +127,7 @@ bool TPlatformUninstallSystem::RemoveAfterExit(const std::string& uninstaller,
   if (system.empty()) return false;
   platform::ProcessStart start;
   start.command_line = "\"" + system + "\\cmd.exe\" /c ping -n 4 127.0.0.1 >nul & del /f /q \"" +
-                       uninstaller + "\" & rmdir \"" + directory + "\"";
+                       uninstaller + "\" 2>nul & rmdir \"" + directory + "\" 2>nul";
   start.working_directory = system;
   start.show_window = kHideWindow;
   platform::ProcessInfo info;

@@ -249,10 +249,10 @@ std::vector<TInstalledItem> InstalledItems(const TAbUnZipper& unzipper) {
     installed.Path = unzipper.OutputPath(i);
     if (installed.Path.empty()) {
       // A directory entry writes no file, but makes its directory.
-      const std::string name = item.FileName();
+      std::string name = item.FileName();
       if (name.empty() || (name.back() != '/' && name.back() != '\\')) continue;
-      std::string relative = SafeRelativePath(name, true);
-      while (!relative.empty() && relative.back() == '\\') relative.pop_back();
+      while (!name.empty() && (name.back() == '/' || name.back() == '\\')) name.pop_back();
+      const std::string relative = SafeRelativePath(name, true);
       if (relative.empty()) continue;
       installed.Path = AppendFileName(unzipper.BaseDirectory(), relative);
       installed.Directory = true;

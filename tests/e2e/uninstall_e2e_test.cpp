@@ -46,11 +46,19 @@ std::map<std::string, std::string> Snapshot(const fs::path& dir) {
       listing[name] = "dir";
       continue;
     }
-    char line[96];
-    std::snprintf(line, sizeof line, "%llu bytes, CRC-32 %08X, written %lld",
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    SYSTEMTIME written{};
+    if (!GetFileAttributesExA(entry.path().string().c_str(), GetFileExInfoStandard, &data) ||
+        !FileTimeToSystemTime(&data.ftLastWriteTime, &written)) {
+      listing[name] = "unreadable";
+      continue;
+    }
+    char line[128];
+    std::snprintf(line, sizeof line,
+                  "%llu bytes, CRC-32 %08X, written %04u-%02u-%02u %02u:%02u:%02u.%03u UTC",
                   static_cast<unsigned long long>(entry.file_size()),
-                  Crc32(ReadWholeFile(entry.path())),
-                  static_cast<long long>(entry.last_write_time().time_since_epoch().count()));
+                  Crc32(ReadWholeFile(entry.path())), written.wYear, written.wMonth, written.wDay,
+                  written.wHour, written.wMinute, written.wSecond, written.wMilliseconds);
     listing[name] = line;
   }
   return listing;

@@ -10,7 +10,11 @@
 #include <vector>
 
 #include "archive/crc32.h"
+#include "archive/zip_test_support.h"
 #include "setup/command_line.h"
+#include "setup/install_test_support.h"
+#include "setup/main_window.h"
+#include "setup/scripted_shell.h"
 #include "setup/scripted_views.h"
 #include "setup/silent_setup.h"
 
@@ -376,6 +380,66 @@ TEST(UninstallRun, RemovesWhatTheRecordNamesAndKeepsTheRest) {
   moved.system.entries["VX"][2].Text = "D:\\Elsewhere";
   EXPECT_EQ(moved.Run(true), secInstalled);
   EXPECT_EQ(moved.system.entries.count("VX"), 1u);
+}
+
+// The installation run on a real disk, with the record written to the fake.
+class InstallingSystem : public TPlatformSetupSystem {
+ public:
+  bool DiskFreeBytes(const std::string&, int64_t& bytes) override {
+    bytes = int64_t{1} << 32;
+    return true;
+  }
+};
+
+TEST(UninstallRegistration, OnlyACompletedRunWritesWhatItInstalled) {
+  for (const bool completes : {true, false}) {
+    SCOPED_TRACE(completes ? "completed" : "a member fails");
+    test::ShortRoot root;
+    InstallingSystem system;
+    test::ScriptedMainView view;
+    test::ScriptedMessageView boxes;
+    TMessageService messages(boxes);
+    TForm1 form(view, messages, system);
+    test::ScriptedShell shell;
+    shell.special_folders[SpecialFolderCsidl(sfDesktop)] = "C:\\Desk";
+    shell.special_folders[SpecialFolderCsidl(sfPrograms)] = "C:\\Progs";
+    FakeUninstallSystem uninstall;
+    uninstall.files[system.ProgramFileName()] = "MZ";
+    TInstallOptions& options = form.InstallOptions;
+    options = Options();
+    options.InstDir = root.Path() + "VX";
+    options.ZipPath = root.Path() + "prod.zip";
+    shell.files.insert(options.InstDir + "\\vx.exe");
+    form.InstallRun.Shell = &shell;
+    form.InstallRun.Uninstall = &uninstall;
+    test::TestMember data{"data/units.dat", "units", 0};
+    if (!completes) data.stored_crc = 1;
+    test::WriteFile(root.Host("prod.zip"),
+                    test::BuildZip({{"vx.exe", std::string(300, 'x')}, {"empty/", ""}, data}));
+
+    form.InstallBtnClick();
+    const std::string record_file = options.InstDir + "\\Uninstall.dat";
+    if (!completes) {
+      EXPECT_EQ(uninstall.files.count(record_file), 0u);
+      EXPECT_TRUE(uninstall.entries.empty());
+      continue;
+    }
+    EXPECT_EQ(boxes.shown.back().Text, "Installation of VESTRIX 1.5 is complete");
+    EXPECT_EQ(uninstall.files[options.InstDir + "\\Uninstall.exe"], "MZ");
+    TUninstallRecord record;
+    ASSERT_TRUE(ParseUninstallRecord(uninstall.files[record_file], record));
+    ASSERT_EQ(record.Files.size(), 2u);
+    EXPECT_EQ(record.Files.at("VX.EXE"),
+              (TRecordedFile{"vx.exe", 300, Crc32Update(0, std::string(300, 'x').data(), 300)}));
+    EXPECT_EQ(record.Files.at("DATA\\UNITS.DAT").Size, 5);
+    std::set<std::string> directories;
+    for (const auto& [upper, path] : record.Directories) directories.insert(path);
+    EXPECT_EQ(directories, (std::set<std::string>{"", "data", "empty"}));
+    std::set<std::string> shortcuts;
+    for (const auto& [upper, path] : record.Shortcuts) shortcuts.insert(path);
+    EXPECT_EQ(shortcuts, (std::set<std::string>{"C:\\Desk\\VX.lnk", "C:\\Progs\\VX.lnk"}));
+    EXPECT_EQ(uninstall.entries.count("VX"), 1u);
+  }
 }
 
 TEST(UninstallCommandLine, IsASwitchOfItsOwn) {
