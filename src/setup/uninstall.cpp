@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
-#include <exception>
+#include <memory>
 
 #include "archive/crc32.h"
 #include "archive/name_rules.h"
@@ -87,14 +87,13 @@ bool ParseHex8(const std::string& text, uint32_t& value) {
   if (text.size() != 8) return false;
   value = 0;
   for (char c : text) {
-    const char upper = static_cast<char>(AsciiUpper(std::string(1, c))[0]);
     uint32_t digit;
-    if (upper >= '0' && upper <= '9') {
-      digit = static_cast<uint32_t>(upper - '0');
-    } else if (upper >= 'A' && upper <= 'F') {
-      digit = static_cast<uint32_t>(upper - 'A' + 10);
+    if (c >= '0' && c <= '9') {
+      digit = static_cast<uint32_t>(c - '0');
+    } else if (c >= 'A' && c <= 'F') {
+      digit = static_cast<uint32_t>(c - 'A' + 10);
     } else {
-      return false;
+      return false;  // the record is written in upper case
     }
     value = value << 4 | digit;
   }
