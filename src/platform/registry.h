@@ -1,5 +1,6 @@
-// The Windows registry: open or create a key, read and write its values. The
-// Linux backend has no registry: every key is absent and cannot be created.
+// The Windows registry: open or create a key, read and write its values,
+// delete a key. The Linux backend has no registry: every key is absent and
+// cannot be created or deleted.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +19,9 @@ class RegistryKey {
   // `create`, a missing key is created. nullopt when it cannot be opened.
   static std::optional<RegistryKey> Open(RegistryRoot root, const std::string& path,
                                          RegistryAccess access, bool create);
+  // Deletes the key `path` under `root`, which must have no subkeys; true
+  // when it is gone (or was never there).
+  static bool DeleteKey(RegistryRoot root, const std::string& path);
 
   RegistryKey(RegistryKey&& other) noexcept : handle_(other.handle_) { other.handle_ = 0; }
   RegistryKey& operator=(RegistryKey&& other) noexcept;
@@ -28,6 +32,9 @@ class RegistryKey {
   bool ValueExists(const std::string& name) const;
   // The value when it exists and is a REG_DWORD; nullopt otherwise.
   std::optional<uint32_t> ReadDword(const std::string& name) const;
+  // The value when it exists and is a REG_SZ or REG_EXPAND_SZ (unexpanded);
+  // nullopt otherwise.
+  std::optional<std::string> ReadString(const std::string& name) const;
   bool WriteDword(const std::string& name, uint32_t value);
   bool WriteString(const std::string& name, const std::string& value);
   bool DeleteValue(const std::string& name);

@@ -73,6 +73,11 @@ class ComApartment {
 // (the link itself and its persistence).
 std::unique_ptr<ShellLink> CreateShellLink();
 
+// The target path of the shell link file `link_file`, as the shell link
+// object loads it (needs COM on the thread, see ComApartment); "" when the
+// file cannot be loaded or names no file-system target.
+std::string ShellLinkTarget(const std::string& link_file);
+
 // Why a version resource value could not be read.
 enum class VersionInfoResult : int32_t {
   vrOk,

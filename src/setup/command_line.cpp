@@ -187,10 +187,18 @@ bool ParseSetupCommandLine(const std::vector<std::string>& arguments, TSetupComm
       }
     } else if (name == "DIAG") {
       ok = valued(result.Diag);
+    } else if (name == "UNINSTALL") {
+      ok = flag(result.Uninstall);
     } else {
       error = "Unknown switch: " + argument;
     }
     if (!ok) return false;
+  }
+  // The uninstaller removes what its own directory holds; it neither
+  // installs elsewhere nor writes the report.
+  if (result.Uninstall && (result.Dir || result.Diag)) {
+    error = std::string("/UNINSTALL cannot be combined with ") + (result.Dir ? "/DIR" : "/DIAG");
+    return false;
   }
   return true;
 }
@@ -199,6 +207,7 @@ std::string SetupSwitchesText() {
   std::string text =
       "Usage: SETUP [/SILENT] [/DIR=path] [/LOG=file]\r\n"
       "       SETUP /DIAG=file [/LOG=file]\r\n"
+      "       UNINSTALL /UNINSTALL [/SILENT] [/LOG=file]\r\n"
       "\r\n"
       "/SILENT or /S\tInstall without any window or message\r\n"
       "\t\t(also /VERYSILENT or /SUPPRESSMSGBOXES)\r\n"
@@ -206,6 +215,7 @@ std::string SetupSwitchesText() {
       "/LOG=file\tWrite a log of the run to this file\r\n"
       "/LOG\t\tWrite it to \"Setup Log <date> #<n>.txt\" in %TEMP%\r\n"
       "/DIAG=file\tWrite the diagnostic report to this file\r\n"
+      "/UNINSTALL\tRemove the product this uninstaller was installed with\r\n"
       "/NORESTART, /SP-\tAccepted; nothing to change\r\n"
       "/?\t\tShow this list\r\n"
       "\r\n"

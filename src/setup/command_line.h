@@ -11,6 +11,9 @@
 //   /LOG                write it to "Setup Log YYYY-MM-DD #NNN.txt" in the
 //                       temporary directory (the first free number)
 //   /DIAG=file          write the diagnostic report to `file` and end
+//   /UNINSTALL          remove the product installed in the program's own
+//                       directory (the program is then its uninstaller); with
+//                       /SILENT without any box. Not with /DIR or /DIAG.
 //   /?                  list the switches
 // Quotes group blanks, backslashes are literal: /DIR="C:\My Product\" is
 // the directory C:\My Product\ (so is "/DIR=C:\My Product\").
@@ -47,8 +50,11 @@ struct TSetupCommandLine {
   std::optional<std::string> Log;
   bool LogInTemp = false;  // "/LOG" without a value: a fresh file in the temporary directory
   std::optional<std::string> Diag;
+  bool Uninstall = false;
   // True when no switch was given: the program behaves as the plain installer.
-  bool Empty() const { return !Silent && !ShowSwitches && !Dir && !Log && !LogInTemp && !Diag; }
+  bool Empty() const {
+    return !Silent && !ShowSwitches && !Dir && !Log && !LogInTemp && !Diag && !Uninstall;
+  }
 };
 
 // Splits a command line into arguments: blanks separate them, double quotes

@@ -177,13 +177,16 @@ void TInstallRun::InstallBtnClick() {
   }
   observer_.ShowNow();
 
+  installed_ = Uninstall != nullptr ? InstalledItems(AbUnZipper1) : std::vector<TInstalledItem>{};
   AbUnZipper1.CloseArchive();
   observer_.ExtractionEnded();
 
   const std::string exe_path = options.InstDir + "\\" + options.ExeName;
   if (system_.FileExists(exe_path)) {
     outcome_ = TInstallOutcome::Installed;
+    shortcuts_written_.clear();
     MakeShortcuts(exe_path);
+    RecordInstallation();
   } else {
     outcome_ = TInstallOutcome::MainExeMissing;
     messages_.Show(mkWarning, mbOK, kNoHelpContext,
@@ -311,7 +314,16 @@ bool TInstallRun::MakeShortcutInFolder() {
   if (Shortcut->DestinationPath().empty()) return false;
   if (!Shortcut->MakeShortcut()) return false;
   Log("Shortcut written: " + Shortcut->ShortcutFileName());
+  shortcuts_written_.push_back(Shortcut->ShortcutFileName());
   return true;
+}
+
+void TInstallRun::RecordInstallation() {
+  if (Uninstall == nullptr) return;
+  const std::string problem =
+      RegisterInstallation(*Uninstall, system_.ProgramFileName(), options_, installed_,
+                           shortcuts_written_, [this](const std::string& line) { Log(line); });
+  if (!problem.empty()) messages_.Show(mkWarning, mbOK, kNoHelpContext, problem);
 }
 
 void TInstallRun::ReportPendingMember(const std::string& outcome) {

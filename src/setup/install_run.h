@@ -25,6 +25,7 @@
 #include "archive/unzipper.h"
 #include "setup/install_options.h"
 #include "setup/shortcuts.h"
+#include "setup/uninstall.h"
 #include "ui/message_service.h"
 
 namespace vx {
@@ -140,6 +141,9 @@ class TInstallRun {
   // Made at the first installation that reaches the shortcuts; lives as long
   // as the window.
   std::unique_ptr<TStShortcut> Shortcut;
+  // Where a completed run writes its uninstaller, record and Add/Remove
+  // Programs entry; unset, it writes none of them.
+  TUninstallSystem* Uninstall = nullptr;
 
   // True while a run is under way: from the opening of the archive (whose
   // loading already pumps messages) until the run ends.
@@ -179,6 +183,8 @@ class TInstallRun {
   void Extract();
   void MakeShortcuts(const std::string& exe_path);
   bool MakeShortcutInFolder();
+  // Writes the uninstaller, the record and the entry; a failure is a warning.
+  void RecordInstallation();
 
   // A box of the run; whatever progress it interrupts is shown first.
   TModalResult Show(TMessageKind kind, const std::string& text);
@@ -201,6 +207,9 @@ class TInstallRun {
   bool member_pending_ = false;
   std::string pending_name_;
   double pending_bytes_ = 0;
+  // What the run wrote, for the uninstall record.
+  std::vector<TInstalledItem> installed_;
+  std::vector<std::string> shortcuts_written_;
 };
 
 }  // namespace vx

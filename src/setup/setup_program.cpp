@@ -3,6 +3,7 @@
 #include <exception>
 #include <vector>
 
+#include "platform/exception.h"
 #include "platform/path_text.h"
 #include "setup/command_line.h"
 #include "ui/program.h"
@@ -39,6 +40,7 @@ int32_t RunSilentSetup(TSetupPlatform& platform, const TSetupCommandLine& comman
   try {
     TSilentSetup setup(platform.System(), log);
     setup.InstallRun.Shell = &platform.Shell();
+    setup.InstallRun.Uninstall = platform.UninstallSystem();
     return setup.Run(command_line.Dir.value_or(""));
   } catch (const std::exception& error) {
     log.Message(mkError, error.what());
@@ -89,6 +91,7 @@ int32_t RunInteractiveSetup(TSetupPlatform& platform, const TSetupCommandLine& c
     BindWindow(*window, form, messages, platform);
     form.InstallRun.Shell = &platform.Shell();
     form.InstallRun.ShortcutOwner = window->OwnerHandle();
+    form.InstallRun.Uninstall = platform.UninstallSystem();
     if (log.Enabled()) {
       form.InstallRun.OnLog = [&log](const std::string& line) { log.Line(line); };
     }
@@ -124,6 +127,30 @@ int32_t RunInteractiveSetup(TSetupPlatform& platform, const TSetupCommandLine& c
   } catch (const std::exception& error) {
     log.Message(mkError, error.what());
     platform.ShowBox("Error", mkError, error.what());
+    return secStartupProblem;
+  }
+}
+
+// "/UNINSTALL": the program is the uninstaller in the installation
+// directory. Its boxes belong to the main window, which stays hidden.
+int32_t RunUninstallMode(TSetupPlatform& platform, const TSetupCommandLine& command_line,
+                         TSetupLog& log) {
+  TUninstallSystem* system = platform.UninstallSystem();
+  try {
+    if (system == nullptr) throw Exception("This system has no uninstaller");
+    const std::string program = platform.FullPath(platform.System().ProgramFileName());
+    if (command_line.Silent) {
+      TSilentMessageView view(log);
+      TMessageService messages(view);
+      return RunUninstall(*system, platform.System(), messages, log, program, true);
+    }
+    std::unique_ptr<TSetupWindow> window = platform.CreateMainWindow();
+    TLoggingMessageView logged_view(*window, log);
+    TMessageService messages(log.Enabled() ? static_cast<TMessageView&>(logged_view) : *window);
+    return RunUninstall(*system, platform.System(), messages, log, program, false);
+  } catch (const std::exception& error) {
+    log.Message(mkError, error.what());
+    if (!command_line.Silent) platform.ShowBox("Error", mkError, error.what());
     return secStartupProblem;
   }
 }
@@ -225,6 +252,9 @@ int32_t RunCommandLine(TSetupPlatform& platform) {
   } else if (command_line.Diag) {
     exit_code = RunDiagnosticFile(platform, *command_line.Diag, log);
     if (exit_code == secInstalled) done = "diagnostic report written";
+  } else if (command_line.Uninstall) {
+    exit_code = RunUninstallMode(platform, command_line, log);
+    if (exit_code == secInstalled) done = "removed";
   } else if (command_line.Silent) {
     exit_code = RunSilentSetup(platform, command_line, log);
   } else {

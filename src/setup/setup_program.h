@@ -1,6 +1,7 @@
 // The setup program from its command line to its exit code. It decides which
 // run the command line asks for (the window, the unattended installation, the
-// diagnostic report written to a file, the switch list or a bad command line)
+// diagnostic report written to a file, the uninstaller, the switch list or a
+// bad command line)
 // and carries it out through the pieces the operating system side gives it,
 // so every decision is made here and runs in tests without Windows.
 #pragma once
@@ -16,6 +17,7 @@
 #include "setup/setup_system.h"
 #include "setup/shortcuts.h"
 #include "setup/silent_setup.h"
+#include "setup/uninstall.h"
 #include "ui/message_service.h"
 
 namespace vx {
@@ -76,6 +78,11 @@ class TSetupPlatform {
                                float version) = 0;
   // The viewer every help request goes to.
   virtual THtmlHelpViewer& HelpViewer() = 0;
+  // Where an installation writes its uninstaller, record and Add/Remove
+  // Programs entry, and what "/UNINSTALL" removes them with; null for a
+  // machine without them (no installation then writes them, and
+  // "/UNINSTALL" ends with the start-up code).
+  virtual TUninstallSystem* UninstallSystem() { return nullptr; }
 };
 
 // Runs the program and returns its exit code.

@@ -284,12 +284,14 @@ TEST_F(InstallE2E, FullInstallWritesTheArchiveTree) {
     const auto drift = fs::last_write_time(installed) - fs::last_write_time(source);
     EXPECT_LE(std::chrono::abs(drift), std::chrono::seconds(2));
   }
-  // Nothing else was written.
+  // Nothing else was written but the uninstaller and its record.
   size_t files = 0;
   for (const auto& entry : fs::recursive_directory_iterator(InstDir())) {
     files += entry.is_regular_file() ? 1 : 0;
   }
-  EXPECT_EQ(files, product.size());
+  EXPECT_EQ(files, product.size() + 2);
+  EXPECT_TRUE(fs::exists(fs::path(InstDir()) / "Uninstall.exe"));
+  EXPECT_TRUE(fs::exists(fs::path(InstDir()) / "Uninstall.dat"));
 }
 
 TEST_F(InstallE2E, DirectoryWithASpaceIsRefusedAtInstall) {

@@ -58,11 +58,13 @@ class TWin32SetupPlatform : public TSetupPlatform {
                           version);
   }
   THtmlHelpViewer& HelpViewer() override { return help_viewer_; }
+  TUninstallSystem* UninstallSystem() override { return &uninstall_system_; }
 
  private:
   HINSTANCE instance_;
   TPlatformSetupSystem system_;
   THtmlHelp help_viewer_;
+  TPlatformUninstallSystem uninstall_system_;
 };
 
 }  // namespace

@@ -13,6 +13,10 @@ std::optional<RegistryKey> RegistryKey::Open(RegistryRoot, const std::string&, R
   return std::nullopt;
 }
 
+bool RegistryKey::DeleteKey(RegistryRoot, const std::string&) {
+  return false;
+}
+
 RegistryKey& RegistryKey::operator=(RegistryKey&& other) noexcept {
   handle_ = other.handle_;
   other.handle_ = 0;
@@ -25,6 +29,9 @@ bool RegistryKey::ValueExists(const std::string&) const {
   return false;
 }
 std::optional<uint32_t> RegistryKey::ReadDword(const std::string&) const {
+  return std::nullopt;
+}
+std::optional<std::string> RegistryKey::ReadString(const std::string&) const {
   return std::nullopt;
 }
 bool RegistryKey::WriteDword(const std::string&, uint32_t) {

@@ -20,6 +20,10 @@ std::unique_ptr<ShellLink> CreateShellLink() {
   throw EComError("Class not registered", kClassNotRegistered);
 }
 
+std::string ShellLinkTarget(const std::string&) {
+  return "";
+}
+
 VersionInfoResult ReadVersionString(const std::string&, const std::string&, std::string& value) {
   value.clear();
   return VersionInfoResult::vrCannotOpen;

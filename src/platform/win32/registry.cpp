@@ -10,15 +10,23 @@ HKEY Key(intptr_t handle) {
   return reinterpret_cast<HKEY>(handle);
 }
 
+HKEY RootKey(RegistryRoot root) {
+  return root == RegistryRoot::kCurrentUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+}
+
+// Key paths are relative to the root; a leading backslash only says so.
+std::string RelativeKeyPath(const std::string& path) {
+  size_t start = 0;
+  while (start < path.size() && path[start] == '\\') ++start;
+  return path.substr(start);
+}
+
 }  // namespace
 
 std::optional<RegistryKey> RegistryKey::Open(RegistryRoot root, const std::string& path,
                                              RegistryAccess access, bool create) {
-  HKEY root_key = root == RegistryRoot::kCurrentUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
-  // Key paths are relative to the root; a leading backslash only says so.
-  size_t start = 0;
-  while (start < path.size() && path[start] == '\\') ++start;
-  std::string relative = path.substr(start);
+  HKEY root_key = RootKey(root);
+  const std::string relative = RelativeKeyPath(path);
   REGSAM sam = access == RegistryAccess::kRead ? KEY_READ : KEY_READ | KEY_WRITE;
   HKEY opened = nullptr;
   LONG status;
@@ -34,6 +42,13 @@ std::optional<RegistryKey> RegistryKey::Open(RegistryRoot root, const std::strin
     return std::nullopt;
   }
   return RegistryKey(reinterpret_cast<intptr_t>(opened));
+}
+
+bool RegistryKey::DeleteKey(RegistryRoot root, const std::string& path) {
+  const std::string relative = RelativeKeyPath(path);
+  if (relative.empty()) return false;
+  const LONG status = ::RegDeleteKeyA(RootKey(root), relative.c_str());
+  return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
 }
 
 RegistryKey& RegistryKey::operator=(RegistryKey&& other) noexcept {
@@ -61,6 +76,27 @@ std::optional<uint32_t> RegistryKey::ReadDword(const std::string& name) const {
   LONG status = ::RegQueryValueExA(Key(handle_), name.c_str(), nullptr, &type,
                                    reinterpret_cast<BYTE*>(&value), &size);
   if (status != ERROR_SUCCESS || type != REG_DWORD || size != sizeof value) return std::nullopt;
+  return value;
+}
+
+std::optional<std::string> RegistryKey::ReadString(const std::string& name) const {
+  DWORD type = 0;
+  DWORD size = 0;
+  if (::RegQueryValueExA(Key(handle_), name.c_str(), nullptr, &type, nullptr, &size) !=
+          ERROR_SUCCESS ||
+      (type != REG_SZ && type != REG_EXPAND_SZ)) {
+    return std::nullopt;
+  }
+  // One more byte than asked for: a value stored without its terminator.
+  std::string value(size + 1, '\0');
+  DWORD read = size;
+  if (::RegQueryValueExA(Key(handle_), name.c_str(), nullptr, &type,
+                         reinterpret_cast<BYTE*>(value.data()), &read) != ERROR_SUCCESS ||
+      read > size) {
+    return std::nullopt;
+  }
+  value.resize(read);
+  while (!value.empty() && value.back() == '\0') value.pop_back();
   return value;
 }
 

@@ -142,6 +142,31 @@ std::unique_ptr<ShellLink> CreateShellLink() {
   return std::make_unique<Win32ShellLink>(link, file);
 }
 
+std::string ShellLinkTarget(const std::string& link_file) {
+  IShellLinkA* link = nullptr;
+  if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                reinterpret_cast<void**>(&link))) ||
+      link == nullptr) {
+    return "";
+  }
+  std::string target;
+  IPersistFile* file = nullptr;
+  if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
+      file != nullptr) {
+    WCHAR wide[MAX_PATH] = {};
+    const int length = ::MultiByteToWideChar(CP_ACP, 0, link_file.c_str(), -1, wide, MAX_PATH);
+    char path[MAX_PATH] = {};
+    // No resolving: the path as the link stores it, whether or not it exists.
+    if (length > 0 && SUCCEEDED(file->Load(wide, STGM_READ)) &&
+        link->GetPath(path, MAX_PATH, nullptr, SLGP_RAWPATH) == S_OK) {
+      target = path;
+    }
+    file->Release();
+  }
+  link->Release();
+  return target;
+}
+
 VersionInfoResult ReadVersionString(const std::string& file, const std::string& key,
                                     std::string& value) {
   value.clear();
