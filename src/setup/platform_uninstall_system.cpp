@@ -3,7 +3,6 @@
 #include <exception>
 
 #include "platform/datetime.h"
-#include "platform/file_probe.h"
 #include "platform/files.h"
 #include "platform/process.h"
 #include "platform/registry.h"
@@ -75,7 +74,7 @@ bool TPlatformUninstallSystem::RemoveDirectory(const std::string& path) {
 }
 
 bool TPlatformUninstallSystem::FileInUse(const std::string& path) {
-  return platform::FileHeldOpen(path);
+  return platform::FileInUse(path);
 }
 
 std::string TPlatformUninstallSystem::LinkTarget(const std::string& link_file) {

@@ -256,9 +256,7 @@ std::vector<TInstalledItem> InstalledItems(const TAbUnZipper& unzipper) {
       installed.Path = AppendFileName(unzipper.BaseDirectory(), relative);
       installed.Directory = true;
     } else {
-      // Sizes from 2 GiB to 4 GiB arrive as negative 32-bit numbers.
-      const int32_t size = item.UncompressedSize();
-      installed.Size = size < 0 ? int64_t{size} + 4294967296 : int64_t{size};
+      installed.Size = static_cast<int64_t>(item.StoredUncompressedSize());
       installed.Crc32 = item.CRC32();
     }
     items.push_back(installed);

@@ -1,9 +1,0 @@
-#include "platform/file_probe.h"
-
-namespace vx::platform {
-
-bool FileHeldOpen(const std::string&) {
-  return false;
-}
-
-}  // namespace vx::platform
