@@ -105,6 +105,8 @@ int32_t ExitCodeForOutcome(TInstallOutcome outcome) {
       return secMainExeMissing;
     case TInstallOutcome::Cancelled:
       return secCancelled;
+    case TInstallOutcome::DirectoryHeld:
+      return secFilesInUse;
     case TInstallOutcome::None:
       break;
   }
@@ -116,6 +118,7 @@ TSilentSetup::TSilentSetup(TSetupSystem& system, TSetupLog& log)
       Messages(MessageView),
       Package(Messages, system),
       InstallRun(Package.InstallOptions, unseen_, Messages, system),
+      system_(system),
       log_(log) {
   InstallRun.OnLog = [this](const std::string& line) { log_.Line(line); };
 }
@@ -133,6 +136,12 @@ int32_t TSilentSetup::Run(const std::string& dir) {
   if (!dir.empty()) {
     Package.InstallOptions.InstDir = dir;
     log_.Line("Directory from the command line: " + dir);
+  }
+  // What a killed run left in the directory is undone before anything else.
+  if (RecoverInstallDirectory(system_, Messages, Package.InstallOptions.InstDir,
+                              [this](const std::string& line) { log_.Line(line); }) ==
+      TDirectoryRecovery::Held) {
+    return secFilesInUse;
   }
   try {
     InstallRun.InstallBtnClick();
