@@ -95,7 +95,9 @@ class InstallJournalTest : public testing::Test {
   // disk. Returns the number of records the run asked to write.
   int RunJournalled(int crash_at, bool written) {
     const bool created = !platform::DirectoryExists(Dir());
-    if (created) EXPECT_TRUE(platform::CreateDirectory(Dir()));
+    if (created) {
+      EXPECT_TRUE(platform::CreateDirectory(Dir()));
+    }
     const fs::path frozen = root.Host("VX.frozen");
     bool crashed = false;
     int count = 0;
