@@ -114,14 +114,20 @@ class UndoE2E : public testing::Test {
   std::vector<std::string> AnswerBoxesUntilExit(SetupProcess& process, DWORD& code) {
     std::vector<std::string> texts;
     code = 99;
-    for (int i = 0; i < 12 && !process.WaitForExit(0, code); ++i) {
-      HWND box = WaitForWindow(process.Id(), "#32770", 15000);
+    for (int i = 0; i < 12; ++i) {
+      // The next box, or the end of the program.
+      HWND box = nullptr;
+      const DWORD start = GetTickCount();
+      while (box == nullptr && GetTickCount() - start < 15000) {
+        if (process.WaitForExit(20, code)) return texts;
+        box = WaitForWindow(process.Id(), "#32770", 0);
+      }
       if (box == nullptr) break;
       Sleep(150);
       texts.push_back(TextOf(GetDlgItem(box, kMessageTextId)));
       Click(GetDlgItem(box, IDOK));
-      const DWORD start = GetTickCount();
-      while (IsWindow(box) && IsWindowVisible(box) && GetTickCount() - start < 5000) Sleep(20);
+      const DWORD shown = GetTickCount();
+      while (IsWindow(box) && IsWindowVisible(box) && GetTickCount() - shown < 5000) Sleep(20);
     }
     EXPECT_TRUE(process.WaitForExit(kExitDeadline, code)) << "setup.exe did not end";
     return texts;
