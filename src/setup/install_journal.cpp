@@ -141,6 +141,12 @@ void TInstallJournal::TemporaryFileCreating(const std::string& path) {
 
 void TInstallJournal::PlaceFile(const std::string& temporary, const std::string& target,
                                 bool replacing) {
+  // A member of the journal's own name would move the journal aside.
+  if (!file_.empty() && SamePath(target, file_)) {
+    throw EFCreateError("Cannot create file " + target + " (system error " +
+                            std::to_string(platform::kErrorAccessDenied) + ")",
+                        platform::kErrorAccessDenied);
+  }
   if (!replacing) {
     Write({kFileCreated, target, "", 0});
     TAbOutputPlacement::PlaceFile(temporary, target, false);

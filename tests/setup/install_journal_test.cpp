@@ -327,6 +327,14 @@ TEST_F(UndoRunTest, ARunThatDoesNotCompleteLeavesTheInstallationAsItWas) {
        },
        TInstallOutcome::Cancelled,
        {not_complete}},
+      // Never written over the journal that would undo it.
+      {"a member named as the journal",
+       [](UndoRunTest& t, Program&) {
+         test::WriteFile(t.root.Host("prod.zip"),
+                         test::BuildZip({{"vestrix.exe", kExe}, {"~VXSETUP.JNL", "forged"}}));
+       },
+       TInstallOutcome::MemberFailed,
+       {"Cannot extract ~VXSETUP.JNL"}},
       {"the main executable is missing",
        [](UndoRunTest& t, Program& p) {
          t.WriteNewArchive();
