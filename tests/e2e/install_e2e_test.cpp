@@ -446,7 +446,8 @@ TEST_F(InstallE2E, MissingMainExecutableIsFatal) {
                        "A fatal error has occurred while running Setup. Problem is:\r\n\r\nMain "
                        "EXE file not installed successfully\r\n\r\nSetup will be terminated",
                    }));
-  EXPECT_TRUE(fs::exists(fs::path(InstDir()) / "vestrix.exe"));
+  // The incomplete installation is undone, the directory it made with it.
+  EXPECT_FALSE(fs::exists(InstDir()));
   for (const fs::path& shortcut : shortcuts) EXPECT_FALSE(fs::exists(shortcut)) << shortcut;
 }
 
