@@ -1,6 +1,7 @@
 #include "directory_snapshot.h"
 
 #include <chrono>
+#include <ctime>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -66,10 +67,14 @@ std::string DirectorySnapshot::Listing() const {
     if (entry.directory) {
       out << name << "/\n";
     } else {
-      const auto seconds =
-          std::chrono::duration_cast<std::chrono::seconds>(entry.write_time.time_since_epoch())
-              .count();
-      out << name << "  " << entry.size << " bytes  t=" << seconds
+      const std::time_t time = std::chrono::system_clock::to_time_t(
+          std::chrono::time_point_cast<std::chrono::system_clock::duration>(
+              std::chrono::file_clock::to_sys(entry.write_time)));
+      char when[32] = "?";
+      if (const std::tm* utc = std::gmtime(&time)) {
+        std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S UTC", utc);
+      }
+      out << name << "  " << entry.size << " bytes  " << when
           << (entry.writable ? "" : "  read-only") << "\n";
     }
   }
