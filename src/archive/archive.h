@@ -12,6 +12,7 @@
 
 #include "archive/archive_item.h"
 #include "archive/archive_types.h"
+#include "archive/output_placement.h"
 #include "platform/stream.h"
 
 namespace vx {
@@ -77,6 +78,10 @@ class TAbArchive {
   // EAbException ("Error creating Log File") when it cannot be created.
   void SetLogFile(const std::string& log_file);
   void SetLogging(bool logging);
+  // Where extracted files are put (directories, temporary files, the move
+  // onto the target); the direct placement unless set. Not owned.
+  TAbOutputPlacement& OutputPlacement() const { return *placement_; }
+  void SetOutputPlacement(TAbOutputPlacement& placement) { placement_ = &placement; }
 
   // Extracts every item matching `mask` and not `exclusion_mask`, reporting
   // archive progress after each index. Raises EAbNoArchive when the archive
@@ -135,6 +140,7 @@ class TAbArchive {
   bool logging_ = false;
   std::unique_ptr<TStream> log_;
   std::string last_failure_message_;
+  TAbOutputPlacement* placement_ = &DirectOutputPlacement();
 };
 
 }  // namespace vx

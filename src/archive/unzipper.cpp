@@ -71,6 +71,11 @@ void TAbUnZipper::SetTempDirectory(const std::string& directory) {
   if (archive_) archive_->SetTempDirectory(directory);
 }
 
+void TAbUnZipper::SetOutputPlacement(TAbOutputPlacement& placement) {
+  placement_ = &placement;
+  if (archive_) archive_->SetOutputPlacement(placement);
+}
+
 void TAbUnZipper::SetFileName(const std::string& file_name) {
   file_name_ = file_name;
   // Nothing is ever written to an archive here, so there is nothing to save
@@ -110,6 +115,7 @@ void TAbUnZipper::ConnectArchive() {
   archive.SetTempDirectory(temp_directory_);
   if (!log_file_.empty()) archive.SetLogFile(log_file_);
   archive.SetLogging(logging_);
+  archive.SetOutputPlacement(*placement_);
 
   archive.OnArchiveProgress = [this](uint8_t progress, bool& abort) {
     abort = false;

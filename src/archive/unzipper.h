@@ -66,6 +66,11 @@ class TAbUnZipper {
   std::string Version() const { return "3.04"; }
   void SetVersion(const std::string&) {}  // read-only
 
+  // Where extracted files are put; the direct placement unless set. Not
+  // owned: it must outlive the extractions it serves.
+  TAbOutputPlacement& OutputPlacement() const { return *placement_; }
+  void SetOutputPlacement(TAbOutputPlacement& placement);
+
   // Whether a file is opened as a ZIP archive when its contents say it is
   // one, whatever its name (.jar, no extension, a self-extractor); off, its
   // extension decides first, as for an archive named by a settings file.
@@ -118,6 +123,7 @@ class TAbUnZipper {
   uint8_t password_retries_ = 3;
   std::string temp_directory_;
   bool zip_by_contents_ = false;
+  TAbOutputPlacement* placement_ = &DirectOutputPlacement();
 };
 
 }  // namespace vx

@@ -14,8 +14,8 @@
 #include "archive/name_rules.h"
 #include "archive/password_requests.h"
 #include "archive/progress.h"
-#include "archive/zip_archive.h"
 #include "archive/winzip_aes.h"
+#include "archive/zip_archive.h"
 #include "archive/zip_crypto.h"
 #include "platform/files.h"
 
@@ -98,13 +98,19 @@ class TCheckedOutput : public TStream {
 
 // Creates an empty file with a name of its own in the directory of `path`,
 // for the member that will replace `path`; its name in `temporary`.
+// The placement hears of the name before the file exists.
 std::unique_ptr<platform::TFileStream> CreateTemporaryBeside(const std::string& path,
+                                                             TAbOutputPlacement& placement,
                                                              std::string& temporary) {
   const std::string directory = ExtractFilePath(path);
   for (uint32_t attempt = 0;; ++attempt) {
     char name[32];
     std::snprintf(name, sizeof name, "~vx%04X.tmp", static_cast<unsigned>(attempt));
     temporary = directory + name;
+    // A name taken already is never announced: nobody may later remove a
+    // file this extraction did not make.
+    if (platform::FileExists(temporary) && attempt < 0xFFFF) continue;
+    placement.TemporaryFileCreating(temporary);
     try {
       return platform::TFileStream::CreateNew(temporary);
     } catch (const EFileError& error) {
@@ -144,12 +150,7 @@ void TAbZipArchive::UnzipToFile(TAbZipItem& item, const std::string& name) {
   const std::string directory = ExtractFileDir(path);
   if (!directory.empty() && !platform::DirectoryExists(directory)) {
     if (!ExtractOptions().Contains(eoCreateDirs)) throw EAbNoSuchDirectory();
-    if (!platform::CreateDirs(directory)) {
-      const uint32_t error = platform::LastError();
-      throw EInOutError(
-          "Cannot create directory " + directory + " (system error " + std::to_string(error) + ")",
-          error);
-    }
+    OutputPlacement().CreateDirectories(directory);
   }
 
   if (platform::FileExists(path)) {
@@ -167,7 +168,8 @@ void TAbZipArchive::UnzipToFile(TAbZipItem& item, const std::string& name) {
   // a failure handler) still lands where there was no file before.
   const bool replacing = platform::FileExists(path);
   std::string temporary;
-  std::unique_ptr<platform::TFileStream> file = CreateTemporaryBeside(path, temporary);
+  std::unique_ptr<platform::TFileStream> file =
+      CreateTemporaryBeside(path, OutputPlacement(), temporary);
   try {
     TCheckedOutput output(*file);
     UnzipToStream(item, &output);
@@ -178,13 +180,9 @@ void TAbZipArchive::UnzipToFile(TAbZipItem& item, const std::string& name) {
     }
     file->SetDosDateTime(item.LastModFileDate(), item.LastModFileTime());
     file.reset();
-    if (!platform::MoveFileReplacing(temporary, path)) {
-      // The target is read-only (not cleared by OnConfirmOverwrite), a
-      // directory, or in use.
-      const uint32_t error = platform::LastError();
-      throw EFCreateError(
-          "Cannot create file " + path + " (system error " + std::to_string(error) + ")", error);
-    }
+    // Fails when the target is read-only (not cleared by OnConfirmOverwrite),
+    // a directory, or in use.
+    OutputPlacement().PlaceFile(temporary, path, replacing);
     temporary.clear();
     const uint32_t attributes = item.ExternalFileAttributes() & kSettableAttributes;
     platform::SetFileAttributes(path, attributes != 0 ? attributes : platform::kAttrNormal);

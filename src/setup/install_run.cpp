@@ -140,9 +140,17 @@ void TInstallRun::InstallBtnClick() {
     outcome_ = TInstallOutcome::DirectoryRefused;
     return;
   }
-  // Nothing in a directory this run makes can be in use.
-  const bool directory_existed = system_.DirectoryExists(options.InstDir);
-  if (!system_.DirectoryExists(options.InstDir) && !system_.CreateDirectory(options.InstDir)) {
+  // One run per directory: held from here to the end of the run.
+  const std::unique_ptr<TDirectoryHold> hold = system_.HoldDirectory(options.InstDir);
+  if (!hold) {
+    outcome_ = TInstallOutcome::DirectoryHeld;
+    Log("The directory is held by another process");
+    messages_.Show(mkError, mbOK, kNoHelpContext, DirectoryHeldText(options.InstDir));
+    messages_.RequestEnd();
+    return;
+  }
+  const bool directory_created = !system_.DirectoryExists(options.InstDir);
+  if (directory_created && !system_.CreateDirectory(options.InstDir)) {
     outcome_ = TInstallOutcome::DirectoryRefused;
     messages_.Show(mkError, mbOK, kNoHelpContext, CannotCreateDirText(options.InstDir));
     return;
@@ -151,11 +159,18 @@ void TInstallRun::InstallBtnClick() {
   TExtractingScope running(extracting_, observer_);
   if (!PrepareArchive()) {
     outcome_ = TInstallOutcome::ArchiveProblem;
+    if (directory_created) platform::RemoveDirectory(options.InstDir);
     return;
   }
-  if (directory_existed && !NoFileInUse()) {
+  // Nothing in a directory this run makes can be in use; elsewhere nothing
+  // is written, not even the journal, while a file to be replaced is.
+  if (!directory_created && !NoFileInUse()) {
     outcome_ = TInstallOutcome::FilesInUse;
     AbUnZipper1.CloseArchive();
+    return;
+  }
+  if (!BeginJournal(directory_created)) {
+    outcome_ = TInstallOutcome::DirectoryRefused;
     return;
   }
 
@@ -169,6 +184,7 @@ void TInstallRun::InstallBtnClick() {
   } catch (const std::exception& error) {
     ReportPendingMember("not finished");
     if (outcome_ == TInstallOutcome::None) outcome_ = TInstallOutcome::Stopped;
+    RollBack();
     // After "Quit" or a member failure the program is ending and this box
     // closes unseen. Anything else is reported and the window is restored.
     Show(mkError, error.what());
@@ -179,16 +195,27 @@ void TInstallRun::InstallBtnClick() {
 
   installed_ = Uninstall != nullptr ? InstalledItems(AbUnZipper1) : std::vector<TInstalledItem>{};
   AbUnZipper1.CloseArchive();
+  // A "Quit" handled while the last member finished: its box has said the
+  // installation is not complete, so it is not.
+  if (abort_requested_) {
+    outcome_ = TInstallOutcome::Cancelled;
+    RollBack();
+    observer_.ExtractionEnded();
+    return;
+  }
   observer_.ExtractionEnded();
 
   const std::string exe_path = options.InstDir + "\\" + options.ExeName;
   if (system_.FileExists(exe_path)) {
     outcome_ = TInstallOutcome::Installed;
+    CommitJournal();
+    // Only now that everything else is in place.
     shortcuts_written_.clear();
     MakeShortcuts(exe_path);
     RecordInstallation();
   } else {
     outcome_ = TInstallOutcome::MainExeMissing;
+    RollBack();
     messages_.Show(mkWarning, mbOK, kNoHelpContext,
                    "Problem: file \"" + exe_path + "\"\r\ndoes not exist");
     FatalError("Main EXE file not installed successfully");
@@ -206,6 +233,42 @@ TModalResult TInstallRun::Show(TMessageKind kind, const std::string& text) {
 void TInstallRun::FatalError(const std::string& problem) {
   messages_.Show(mkError, mbOKHelp, kFatalErrorHelpContext, FatalErrorText(problem));
   messages_.RequestEnd();
+}
+
+bool TInstallRun::BeginJournal(bool directory_created) {
+  const std::string& directory = options_.InstDir;
+  TRollbackCounts counts;
+  try {
+    // A directory chosen with "Change" may hold what a killed run left.
+    if (RecoverInstallJournal(directory, counts)) {
+      Log("An interrupted installation in " + directory + " was found and undone. " +
+          RollbackText(counts));
+    }
+    journal_ = TInstallJournal::Begin(directory, directory_created);
+  } catch (const std::exception& error) {
+    if (directory_created) platform::RemoveDirectory(directory);
+    messages_.Show(mkError, mbOK, kNoHelpContext,
+                   "Cannot write the installation journal " + InstallJournalPath(directory) +
+                       "\r\n" + error.what());
+    return false;
+  }
+  AbUnZipper1.SetOutputPlacement(*journal_);
+  return true;
+}
+
+void TInstallRun::RollBack() {
+  if (!journal_) return;
+  AbUnZipper1.CloseArchive();
+  AbUnZipper1.SetOutputPlacement(DirectOutputPlacement());
+  const std::unique_ptr<TInstallJournal> journal = std::move(journal_);
+  Log(RollbackText(journal->RollBack()));
+}
+
+void TInstallRun::CommitJournal() {
+  if (!journal_) return;
+  AbUnZipper1.SetOutputPlacement(DirectOutputPlacement());
+  const std::unique_ptr<TInstallJournal> journal = std::move(journal_);
+  journal->Commit();
 }
 
 bool TInstallRun::PrepareArchive() {
@@ -388,6 +451,8 @@ void TInstallRun::AbUnZipper1ConfirmOverwrite(std::string& name, bool& confirm) 
       Show(mkWarning, problem + "\r\nYou may have to install into a fresh directory");
       return;
     }
+    // The old attributes come back with the old file if the run is undone.
+    if (journal_) journal_->AttributesChanging(name, attributes);
     if (!system_.SetFileAttributes(name, attributes & ~platform::kAttrReadOnly)) {
       Show(mkWarning, problem);
     }
@@ -398,7 +463,8 @@ void TInstallRun::AbUnZipper1ConfirmOverwrite(std::string& name, bool& confirm) 
 void TInstallRun::AbUnZipper1ProcessItemFailure(TAbUnZipper&, TAbArchiveItem& item, TAbProcessType,
                                                 TAbErrorClass error_class, int32_t error_code) {
   const TInstallOptions& options = options_;
-  outcome_ = TInstallOutcome::MemberFailed;
+  // The member that "Quit" stopped fails too, but the run was cancelled.
+  if (outcome_ != TInstallOutcome::Cancelled) outcome_ = TInstallOutcome::MemberFailed;
   member_pending_ = false;
   Log("Member " + item.FileName() + " (" + std::to_string(static_cast<int64_t>(MemberBytes(item))) +
       " bytes): failed, " + FailureErrorText(error_class, error_code));

@@ -23,6 +23,7 @@
 #include "archive/archive_item.h"
 #include "archive/archive_types.h"
 #include "archive/unzipper.h"
+#include "setup/install_journal.h"
 #include "setup/install_options.h"
 #include "setup/shortcuts.h"
 #include "setup/uninstall.h"
@@ -69,6 +70,7 @@ enum class TInstallOutcome : int32_t {
   Cancelled,         // "Quit" (or the close box) during the extraction
   MainExeMissing,    // everything extracted, but the main executable is absent
   Installed,         // extracted and the main executable present
+  DirectoryHeld,     // another setup run holds the directory: nothing was touched
 };
 
 // What a run tells as it goes. Progress comes at every event of the
@@ -182,6 +184,14 @@ class TInstallRun {
   bool NoFileInUse();
   void Extract();
   void MakeShortcuts(const std::string& exe_path);
+  // The journal of the run, begun once the directory exists (and after a
+  // journal left there by a killed run is undone); false with a box when it
+  // cannot be written, and the directory the run made is removed again.
+  bool BeginJournal(bool directory_created);
+  // Undoes what the run wrote, when it does not complete.
+  void RollBack();
+  // Keeps what the run wrote, when it completed.
+  void CommitJournal();
   bool MakeShortcutInFolder();
   // Writes the uninstaller, the record and the entry; a failure is a warning.
   void RecordInstallation();
@@ -200,6 +210,7 @@ class TInstallRun {
   // The member whose extraction began last and has not been reported yet.
   void ReportPendingMember(const std::string& outcome);
 
+  std::unique_ptr<TInstallJournal> journal_;
   bool extracting_ = false;
   bool quitting_ = false;
   bool abort_requested_ = false;

@@ -107,6 +107,14 @@ int32_t RunInteractiveSetup(TSetupPlatform& platform, const TSetupCommandLine& c
     } catch (const std::exception& error) {
       window->OnException(error.what());
     }
+    // What a killed run left in the directory is undone before the window
+    // opens; a directory another run holds ends the program untouched.
+    if (!messages.EndRequested() &&
+        RecoverInstallDirectory(platform.System(), messages, form.InstallOptions.InstDir,
+                                [&log](const std::string& line) { log.Line(line); }) ==
+            TDirectoryRecovery::Held) {
+      return secFilesInUse;
+    }
     // After a fatal start-up problem the window would only flash up.
     const bool started = !messages.EndRequested();
     if (started) window->Show();
@@ -120,6 +128,7 @@ int32_t RunInteractiveSetup(TSetupPlatform& platform, const TSetupCommandLine& c
       case TInstallOutcome::MemberFailed:
       case TInstallOutcome::Stopped:
       case TInstallOutcome::Cancelled:
+      case TInstallOutcome::DirectoryHeld:
         return ExitCodeForOutcome(form.InstallRun.Outcome());
       default:
         return secCancelled;

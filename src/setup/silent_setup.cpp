@@ -107,6 +107,7 @@ int32_t ExitCodeForOutcome(TInstallOutcome outcome) {
     case TInstallOutcome::Cancelled:
       return secCancelled;
     case TInstallOutcome::FilesInUse:
+    case TInstallOutcome::DirectoryHeld:
       return secFilesInUse;
     case TInstallOutcome::None:
       break;
@@ -119,6 +120,7 @@ TSilentSetup::TSilentSetup(TSetupSystem& system, TSetupLog& log)
       Messages(MessageView),
       Package(Messages, system),
       InstallRun(Package.InstallOptions, unseen_, Messages, system),
+      system_(system),
       log_(log) {
   InstallRun.OnLog = [this](const std::string& line) { log_.Line(line); };
 }
@@ -136,6 +138,12 @@ int32_t TSilentSetup::Run(const std::string& dir) {
   if (!dir.empty()) {
     Package.InstallOptions.InstDir = dir;
     log_.Line("Directory from the command line: " + dir);
+  }
+  // What a killed run left in the directory is undone before anything else.
+  if (RecoverInstallDirectory(system_, Messages, Package.InstallOptions.InstDir,
+                              [this](const std::string& line) { log_.Line(line); }) ==
+      TDirectoryRecovery::Held) {
+    return secFilesInUse;
   }
   try {
     InstallRun.InstallBtnClick();

@@ -103,6 +103,7 @@ class TSilentSetup {
 
  private:
   TUnseenInstall unseen_;
+  TSetupSystem& system_;
   TSetupLog& log_;
 };
 

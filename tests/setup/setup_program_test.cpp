@@ -268,6 +268,21 @@ TEST(SetupProgramTest, EachCommandLineTakesItsPathToItsExitCode) {
        {},
        false,
        {}},
+      // Another run holds the settings' directory: said, and nothing done.
+      {"directory held by another run",
+       " /LOG=l.txt",
+       [](ScriptedPlatform& p) { p.system.held_elsewhere.insert("C:\\work"); },
+       secFilesInUse,
+       {},
+       true,
+       {"Message (error): Another setup run is working in C:\\work"}},
+      {"directory from the command line held by another run, silent",
+       " /S /DIR=C:\\vx2 /LOG=l.txt",
+       [](ScriptedPlatform& p) { p.system.held_elsewhere.insert("C:\\vx2"); },
+       secFilesInUse,
+       {},
+       false,
+       {"Message (error): Another setup run is working in C:\\vx2"}},
       {"window not creatable",
        " /LOG=l.txt",
        [](ScriptedPlatform& p) { p.window_fails = true; },
@@ -284,6 +299,8 @@ TEST(SetupProgramTest, EachCommandLineTakesItsPathToItsExitCode) {
     EXPECT_EQ(RunSetupProgram(platform), c.code);
     EXPECT_EQ(platform.boxes, c.boxes);
     EXPECT_EQ(platform.window != nullptr, c.window);
+    // A directory another run holds ends the program before the window opens.
+    if (platform.window && c.code == secFilesInUse) EXPECT_FALSE(platform.window->shown);
     for (const std::string& line : c.lines) {
       EXPECT_TRUE(platform.Logged(line)) << line << "\n" << platform.log;
     }

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,11 @@ class PackageSystem : public TPlatformSetupSystem {
   bool DiskFreeBytes(const std::string&, int64_t& bytes) override {
     bytes = free_bytes;
     return true;
+  }
+  std::set<std::string> held_elsewhere;  // directories another process holds
+  std::unique_ptr<TDirectoryHold> HoldDirectory(const std::string& directory) override {
+    if (held_elsewhere.count(directory) != 0) return nullptr;
+    return TPlatformSetupSystem::HoldDirectory(directory);
   }
 
  private:
@@ -149,6 +155,9 @@ TEST(SilentSetupTest, EveryOutcomeHasItsExitCodeAndLoggedMessage) {
        "this manually."},
       {"directory from the command line", [](Package&) {}, "OTHER", secInstalled,
        "Directory from the command line: "},
+      {"directory held by another run",
+       [](Package& p) { p.system.held_elsewhere.insert(p.root.Path() + "VX"); }, "", secFilesInUse,
+       "Message (error): Another setup run is working in "},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -159,11 +168,10 @@ TEST(SilentSetupTest, EveryOutcomeHasItsExitCodeAndLoggedMessage) {
     EXPECT_EQ(package.Run(dir), c.code);
     EXPECT_NE(package.text.find("T  " + c.line), std::string::npos) << package.text;
     package.Lines();  // every line ends in CR LF
-    const bool installed =
-        test::ReadFile(package.root.Host((c.dir.empty() ? "VX" : c.dir) + "\\vestrix.exe"))
-            .has_value();
-    EXPECT_EQ(installed,
-              c.code == secInstalled || c.code == secMainExeMissing || c.code == secMemberFailed);
+    // A run that does not complete leaves nothing, not even the directory.
+    const std::string installed_dir = package.root.Host(c.dir.empty() ? "VX" : c.dir);
+    EXPECT_EQ(test::ReadFile(installed_dir + "/vestrix.exe").has_value(), c.code == secInstalled);
+    EXPECT_EQ(std::filesystem::exists(installed_dir), c.code == secInstalled);
   }
 }
 
