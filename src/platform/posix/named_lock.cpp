@@ -1,6 +1,8 @@
 // An exclusive flock on a file in /tmp named after a hash of the lock's name.
 // Each TryTake opens the file anew, so two holders in one process exclude
-// each other too.
+// each other too. A name that is a path of the drive table stands for the
+// Linux directory it maps to: two programs whose tables give "C:\VX" different
+// homes do not hold the same directory.
 #include "platform/named_lock.h"
 
 #include <fcntl.h>
@@ -9,13 +11,16 @@
 
 #include <cstdio>
 
+#include "platform/posix/path_map.h"
 #include "platform/text.h"
 
 namespace vx::platform {
 
 namespace {
 
-std::string LockFilePath(const std::string& name) {
+std::string LockFilePath(const std::string& lock_name) {
+  const std::optional<std::string> host = ToHostPath(lock_name);
+  const std::string& name = host ? *host : lock_name;
   uint64_t hash = 14695981039346656037ull;  // FNV-1a over the upper-case name
   for (char c : name) {
     hash ^= static_cast<unsigned char>(AsciiUpper(c));
