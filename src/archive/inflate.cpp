@@ -1115,6 +1115,7 @@ class Inflater {
         consume(entry);
         write_literal(entry);
         entry = next_litlen();
+        if constexpr (!kWide) refill();
         if (is_literal(entry)) {
           consume(entry);
           write_literal(entry);
@@ -1128,12 +1129,12 @@ class Inflater {
               continue;
             }
           } else {
-            refill();
             entry = next_litlen();
+            refill();
             continue;
           }
         }
-        refill();  // the entry's bits stay at the bottom
+        if constexpr (kWide) refill();  // the entry's bits stay at the bottom
       }
       if (entry & kExceptional) {
         if (entry & kSubtable) {
