@@ -26,9 +26,25 @@ constexpr int kExitOk = 0;
 constexpr int kExitMemberFailed = 1;
 constexpr int kExitCannotOpen = 2;
 
+// Whether each line on standard output is written out as soon as it is
+// complete (set by BufferStandardOutput).
+bool flush_output_lines = false;
+
+// Gives standard output a buffer of its own. Without one the Windows runtime
+// writes a stream on a console or on the null device a character at a time,
+// each a call into the system; with it, a terminal still gets each line as
+// soon as it is complete, and files and pipes get large writes.
+void BufferStandardOutput() {
+  flush_output_lines = platform::IsTerminal(platform::StandardStream::kOutput);
+  std::setvbuf(stdout, nullptr, _IOFBF, 64 * 1024);
+}
+
 void PrintLine(std::FILE* stream, const std::string& text) {
+  // What standard output holds comes first where both streams reach the same place.
+  if (stream != stdout) std::fflush(stdout);
   std::fwrite(text.data(), 1, text.size(), stream);
   std::fputc('\n', stream);
+  if (stream == stdout && flush_output_lines) std::fflush(stdout);
 }
 
 void ReportArchiveError(const std::string& archive, const std::string& message) {
@@ -266,6 +282,7 @@ int main(int argc, char** argv) {
   // vxzip is often run from a folder of downloads, its current directory:
   // libraries come from the system directory only.
   vx::platform::RestrictLibrarySearch();
+  BufferStandardOutput();
   std::vector<std::string> args(argv + 1, argv + argc);
   CommandLine line;
   std::string error;

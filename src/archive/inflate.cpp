@@ -468,9 +468,10 @@ struct BitWord {
   // Bytes a refill advances at most; it reads sizeof(Word).
   static constexpr uint32_t kRefillAdvance = sizeof(Word) - 1;
   // Refills in one iteration at most. 64-bit: after literals, and twice in
-  // a deflate64 match. 32-bit: after literals, for a length from a
-  // subtable, inside code 285, after the distance lookup, for a distance
-  // from a subtable, and after the distance.
+  // a deflate64 match. 32-bit: after each of two literals (a match then
+  // follows at most the first), for a length from a subtable, inside code
+  // 285, after the distance lookup, for a distance from a subtable, and
+  // after the distance.
   static constexpr uint32_t kRefillsPerIteration = kWide ? 3 : 6;
   static constexpr size_t kInputPerIteration = kRefillsPerIteration * kRefillAdvance + sizeof(Word);
   static_assert(kInputPerIteration <= kFastInputMargin);
@@ -492,7 +493,8 @@ static_assert(kMaxCodeBits + kMaxLengthExtra + kMaxCodeBits + kMaxDeflateDistanc
 // then after a refill the distance and the next lookup.
 static_assert(kMaxCodeBits + kLongLengthExtraBits + kDistRootBits <= kWideRefill);
 static_assert(kMaxCodeBits + kMaxDistanceExtra + kLitLenRootBits <= kWideRefill);
-// 32-bit: two main-table literals (the second looked up after the first);
+// 32-bit: a main-table literal and the lookup of the next symbol, between
+// refills;
 static_assert(2 * kLitLenRootBits <= kNarrowRefill);
 // a main-table length and its distance lookup;
 static_assert(kMaxMainLengthBits + kDistRootBits <= kNarrowRefill);
@@ -1012,10 +1014,12 @@ class Inflater {
   //    the next lookup (11 bits left); a whole deflate length/distance pair;
   //    in deflate64 a length and the lookup of its distance, a refill, and a
   //    distance and the next lookup.
-  //  - 32-bit word, at least 24 bits after a refill: two main-table
-  //    literals, a refill, the next lookup; or a main-table length and the
-  //    lookup of its distance, a refill, the distance, a refill, the next
-  //    lookup. Codes from subtables refill after their root bits.
+  //  - 32-bit word, at least 24 bits after a refill: a main-table literal
+  //    and the lookup of the next symbol, then a refill while that lookup is
+  //    in flight, so its bits stay at the bottom; after a second literal the
+  //    next lookup and again a refill. Or a main-table length and the lookup
+  //    of its distance, a refill, the distance, a refill, the next lookup.
+  //    Codes from subtables refill after their root bits.
   //  - Deflate64's code 285 (up to 31 bits with its 16 extra bits) is taken
   //    apart in both: its codeword, a refill in the 32-bit word, then the
   //    extra bits as a length entry of their own.
@@ -1115,6 +1119,7 @@ class Inflater {
         consume(entry);
         write_literal(entry);
         entry = next_litlen();
+        if constexpr (!kWide) refill();
         if (is_literal(entry)) {
           consume(entry);
           write_literal(entry);
@@ -1128,12 +1133,12 @@ class Inflater {
               continue;
             }
           } else {
-            refill();
             entry = next_litlen();
+            refill();
             continue;
           }
         }
-        refill();  // the entry's bits stay at the bottom
+        if constexpr (kWide) refill();  // the entry's bits stay at the bottom
       }
       if (entry & kExceptional) {
         if (entry & kSubtable) {

@@ -75,6 +75,30 @@ TEST_F(VxzipTest, TestReportsEveryMember) {
             "OK ok.txt\nFAIL bad.txt: Failed CRC Check\nOK secret.txt\nOK last.txt\n");
 }
 
+// Standard output is buffered: an archive whose report runs past the buffer
+// still gets every line, in member order, a failure in the middle included.
+TEST_F(VxzipTest, TestReportsEveryMemberOfALargeArchiveInOrder) {
+  std::vector<test::TestMember> members;
+  std::string expected;
+  for (int i = 0; i < 4000; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "dir%02d/member%05d.txt", i % 7, i);
+    const bool bad = i == 2500;
+    members.push_back({.name = name,
+                       .data = name,
+                       .method = static_cast<uint16_t>(i % 2 ? 8 : 0),
+                       .stored_crc = bad ? std::optional<uint32_t>(0xDEADBEEF) : std::nullopt});
+    expected += bad ? "FAIL " + std::string(name) + ": Failed CRC Check\n"
+                    : "OK " + std::string(name) + "\n";
+  }
+  test::WriteFile(dir_.File("large.zip"), BuildZip(members));
+  test::ProcessResult run = Vxzip("test " + Quoted("large.zip"));
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_GT(run.out.size(), 100000u);
+  EXPECT_EQ(run.out, expected);
+  EXPECT_EQ(run.err, "");
+}
+
 TEST_F(VxzipTest, ExtractWritesTheTreeAndReportsFailures) {
   const std::string out = dir_.File("new/nested/out");
   test::ProcessResult run = Vxzip("extract " + Quoted("good.zip") + " -d " + ShellQuote(out));
