@@ -13,6 +13,7 @@
 #include <system_error>
 #include <vector>
 
+#include "directory_snapshot.h"
 #include "setup_driver.h"
 #include "support/test_support.h"
 
@@ -23,23 +24,6 @@ namespace fs = std::filesystem;
 
 constexpr int kInstallBtn = 104;
 constexpr int kGauge1 = 105;
-
-// Every entry below a directory: its kind, size, contents and write time.
-std::map<std::string, std::string> DirectorySnapshot(const fs::path& root) {
-  std::map<std::string, std::string> entries;
-  std::error_code error;
-  for (const auto& entry : fs::recursive_directory_iterator(root, error)) {
-    const std::string name = entry.path().lexically_relative(root).generic_string();
-    if (entry.is_directory()) {
-      entries[name] = "directory";
-      continue;
-    }
-    entries[name] = std::to_string(entry.file_size()) + " bytes, written " +
-                    std::to_string(fs::last_write_time(entry.path()).time_since_epoch().count()) +
-                    ": " + ReadWholeFile(entry.path());
-  }
-  return entries;
-}
 
 // An open handle that shares nothing, as a program holding its file would.
 class HeldFile {
@@ -151,7 +135,7 @@ class InUseE2E : public testing::Test {
 };
 
 TEST_F(InUseE2E, SilentReinstallOverAHeldFileExitsSevenAndChangesNothing) {
-  const auto before = DirectorySnapshot(InstDir());
+  const auto before = test::DirectorySnapshot::Take(InstDir());
   HeldFile held(Held());
   ASSERT_TRUE(held.Held()) << GetLastError();
   const std::string log = File("install.log");
@@ -170,11 +154,11 @@ TEST_F(InUseE2E, SilentReinstallOverAHeldFileExitsSevenAndChangesNothing) {
   EXPECT_NE(text.find("End, exit code 7 (files in use"), std::string::npos) << text;
   EXPECT_EQ(text.find("Member "), std::string::npos) << "a member was written";
   held.Release();  // the file can be read again
-  EXPECT_EQ(DirectorySnapshot(InstDir()), before);
+  EXPECT_EQ(test::DirectorySnapshot::Take(InstDir()), before);
 }
 
 TEST_F(InUseE2E, InteractiveBoxRetriesCancelsBackToTheWindowThenInstallsOnceFree) {
-  const auto before = DirectorySnapshot(InstDir());
+  const auto before = test::DirectorySnapshot::Take(InstDir());
   HeldFile held(Held());
   ASSERT_TRUE(held.Held()) << GetLastError();
   HWND window = StartWindow();
@@ -197,20 +181,20 @@ TEST_F(InUseE2E, InteractiveBoxRetriesCancelsBackToTheWindowThenInstallsOnceFree
   EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window, kInstallBtn)));
   EXPECT_FALSE(IsWindowVisible(GetDlgItem(window, kGauge1)));
   // The held file is compared once it can be read; the others now.
-  auto unchanged = [&before](std::map<std::string, std::string> now) {
-    now.erase("vestrix.exe");
-    std::map<std::string, std::string> then = before;
-    then.erase("vestrix.exe");
+  auto unchanged = [&before](test::DirectorySnapshot now) {
+    test::DirectorySnapshot then = before;
+    now.entries.erase("vestrix.exe");
+    then.entries.erase("vestrix.exe");
     return now == then;
   };
-  EXPECT_TRUE(unchanged(DirectorySnapshot(InstDir())));
+  EXPECT_TRUE(unchanged(test::DirectorySnapshot::Take(InstDir())));
 
   // INSTALL again; the file is released while the box is up, and Retry installs.
   Click(GetDlgItem(window, kInstallBtn));
   box = ExpectInUseBox(box);
   ASSERT_NE(box, nullptr);
   held.Release();
-  EXPECT_EQ(DirectorySnapshot(InstDir()), before);
+  EXPECT_EQ(test::DirectorySnapshot::Take(InstDir()), before);
   PostMessageA(GetDlgItem(box, IDRETRY), BM_CLICK, 0, 0);
   box = NextBox(box);
   ASSERT_NE(box, nullptr);
@@ -225,7 +209,7 @@ TEST_F(InUseE2E, InteractiveBoxRetriesCancelsBackToTheWindowThenInstallsOnceFree
 }
 
 TEST_F(InUseE2E, ClosingTheWindowAfterCancelEndsAsCancelled) {
-  const auto before = DirectorySnapshot(InstDir());
+  const auto before = test::DirectorySnapshot::Take(InstDir());
   HeldFile held(Held());
   ASSERT_TRUE(held.Held()) << GetLastError();
   HWND window = StartWindow();
@@ -242,7 +226,7 @@ TEST_F(InUseE2E, ClosingTheWindowAfterCancelEndsAsCancelled) {
   ASSERT_TRUE(process.WaitForExit(kExitDeadline, code));
   EXPECT_EQ(code, 6u);
   held.Release();
-  EXPECT_EQ(DirectorySnapshot(InstDir()), before);
+  EXPECT_EQ(test::DirectorySnapshot::Take(InstDir()), before);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include <system_error>
 #include <vector>
 
+#include "directory_snapshot.h"
 #include "setup_driver.h"
 #include "support/test_support.h"
 
@@ -34,40 +35,8 @@ uint32_t Crc32(const std::string& data) {
   return ~crc;
 }
 
-// A directory as a listing: each entry's relative name, then "dir" or its
-// size, the CRC-32 of its contents and its last-write time. Two listings
-// are equal when nothing in the tree was added, removed or changed.
-std::map<std::string, std::string> Snapshot(const fs::path& dir) {
-  std::map<std::string, std::string> listing;
-  std::error_code error;
-  for (const auto& entry : fs::recursive_directory_iterator(dir, error)) {
-    const std::string name = fs::relative(entry.path(), dir).string();
-    if (entry.is_directory()) {
-      listing[name] = "dir";
-      continue;
-    }
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    SYSTEMTIME written{};
-    if (!GetFileAttributesExA(entry.path().string().c_str(), GetFileExInfoStandard, &data) ||
-        !FileTimeToSystemTime(&data.ftLastWriteTime, &written)) {
-      listing[name] = "unreadable";
-      continue;
-    }
-    char line[128];
-    std::snprintf(line, sizeof line,
-                  "%llu bytes, CRC-32 %08X, written %04u-%02u-%02u %02u:%02u:%02u.%03u UTC",
-                  static_cast<unsigned long long>(entry.file_size()),
-                  Crc32(ReadWholeFile(entry.path())), written.wYear, written.wMonth, written.wDay,
-                  written.wHour, written.wMinute, written.wSecond, written.wMilliseconds);
-    listing[name] = line;
-  }
-  return listing;
-}
-
-void PrintSnapshot(const std::string& title, const std::map<std::string, std::string>& listing) {
-  std::cout << title << ":\n";
-  if (listing.empty()) std::cout << "  (nothing)\n";
-  for (const auto& [name, line] : listing) std::cout << "  " << name << "  " << line << "\n";
+void PrintSnapshot(const std::string& title, const test::DirectorySnapshot& snapshot) {
+  std::cout << title << ":\n" << (snapshot.entries.empty() ? "(nothing)\n" : snapshot.Listing());
 }
 
 bool WaitUntil(const std::function<bool()>& done, DWORD deadline) {
@@ -159,9 +128,10 @@ class UninstallE2E : public testing::Test {
   // folder; false when the installation failed.
   bool InstallWithUserFile() {
     for (const fs::path& link : Shortcuts()) fs::remove(link);
-    PrintSnapshot("Before the installation, " + inst_dir_, Snapshot(inst_dir_));
+    PrintSnapshot("Before the installation, " + inst_dir_,
+                  test::DirectorySnapshot::Take(inst_dir_));
     if (RunHidden(File("setup.exe"), "/SILENT") != 0) return false;
-    PrintSnapshot("After the installation", Snapshot(inst_dir_));
+    PrintSnapshot("After the installation", test::DirectorySnapshot::Take(inst_dir_));
     WriteWholeFile(fs::path(inst_dir_) / "docs" / "mine.txt", "notes of the user\r\n");
     return true;
   }
@@ -181,8 +151,9 @@ TEST_F(UninstallE2E, QuietUninstallKeepsOnlyTheUsersFile) {
   // Installed: the product, the uninstaller (setup.exe itself) and its record.
   const auto product = SampleProductTree();
   ASSERT_FALSE(product.empty());
-  const auto installed = Snapshot(inst_dir_);
-  for (const auto& [name, source] : product) EXPECT_EQ(installed.count(name), 1u) << name;
+  const auto installed = test::DirectorySnapshot::Take(inst_dir_);
+  for (const auto& [name, source] : product)
+    EXPECT_EQ(installed.entries.count(fs::path(name).generic_string()), 1u) << name;
   EXPECT_EQ(ReadWholeFile(Uninstaller()), ReadWholeFile(File("setup.exe")));
   const std::string record = ReadWholeFile(inst_dir_ + "\\Uninstall.dat");
   EXPECT_EQ(record.rfind("VESTRIX uninstall record, format 1\r\nKey=" + key_ + "\r\n", 0), 0u)
@@ -219,7 +190,8 @@ TEST_F(UninstallE2E, QuietUninstallKeepsOnlyTheUsersFile) {
     EXPECT_NE(entry.find("    " + name + "    " + value + "\r\n"), std::string::npos) << name;
   }
 
-  const auto users_file = Snapshot(inst_dir_ + "\\docs").at("mine.txt");
+  const test::SnapshotEntry users_file =
+      test::DirectorySnapshot::Take(inst_dir_).entries.at("docs/mine.txt");
   const std::string log = File("uninstall.log");
   windows_seen.clear();
   EXPECT_EQ(RunHidden(Uninstaller(), "/UNINSTALL /SILENT /LOG=\"" + log + "\""), 0);
@@ -231,10 +203,13 @@ TEST_F(UninstallE2E, QuietUninstallKeepsOnlyTheUsersFile) {
   EXPECT_TRUE(WaitUntil([this] { return !fs::exists(Uninstaller()); }, kSelfRemovalDeadline))
       << "the uninstaller is still there";
   Sleep(500);
-  const auto left = Snapshot(inst_dir_);
+  const auto left = test::DirectorySnapshot::Take(inst_dir_);
   PrintSnapshot("After the quiet uninstall", left);
-  EXPECT_EQ(left,
-            (std::map<std::string, std::string>{{"docs", "dir"}, {"docs\\mine.txt", users_file}}));
+  test::SnapshotEntry docs;
+  docs.directory = true;
+  EXPECT_EQ(left.entries, (std::map<std::string, test::SnapshotEntry>{
+                              {"docs", docs}, {"docs/mine.txt", users_file}}))
+      << left.Listing();
   for (const fs::path& link : Shortcuts()) EXPECT_FALSE(fs::exists(link)) << link;
   HKEY opened = nullptr;
   EXPECT_NE(RegOpenKeyExA(HKEY_CURRENT_USER, EntryKey().c_str(), 0, KEY_READ, &opened),
@@ -246,7 +221,7 @@ TEST_F(UninstallE2E, QuietUninstallKeepsOnlyTheUsersFile) {
 
 TEST_F(UninstallE2E, AFileHeldOpenStopsTheUninstallBeforeAnythingIsRemoved) {
   ASSERT_TRUE(InstallWithUserFile());
-  const auto installed = Snapshot(inst_dir_);
+  const auto installed = test::DirectorySnapshot::Take(inst_dir_);
   // The product running, as far as its files can tell: open with no sharing.
   HANDLE held = CreateFileA((inst_dir_ + "\\docs\\changes.txt").c_str(), GENERIC_READ, 0, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -260,7 +235,7 @@ TEST_F(UninstallE2E, AFileHeldOpenStopsTheUninstallBeforeAnythingIsRemoved) {
             std::string::npos)
       << text;
   Sleep(4000);  // time enough for a self-removal, had one been started
-  EXPECT_EQ(Snapshot(inst_dir_), installed);
+  EXPECT_EQ(test::DirectorySnapshot::Take(inst_dir_), installed);
   for (const fs::path& link : Shortcuts()) EXPECT_TRUE(fs::exists(link)) << link;
   int64_t code = 1;
   RegQuery(code);
@@ -281,7 +256,7 @@ std::string Answer(SetupProcess& process, int button) {
 TEST_F(UninstallE2E, InteractiveUninstallAsksOnceThenLeavesNothing) {
   ASSERT_TRUE(InstallWithUserFile());
   fs::remove(fs::path(inst_dir_) / "docs" / "mine.txt");
-  const auto installed = Snapshot(inst_dir_);
+  const auto installed = test::DirectorySnapshot::Take(inst_dir_);
   const std::string question =
       "Remove VESTRIX 1.5 from " + inst_dir_ + "?\r\nFiles you added there are kept.";
 
@@ -295,7 +270,7 @@ TEST_F(UninstallE2E, InteractiveUninstallAsksOnceThenLeavesNothing) {
     EXPECT_EQ(code, 6u);
   }
   Sleep(500);
-  EXPECT_EQ(Snapshot(inst_dir_), installed);
+  EXPECT_EQ(test::DirectorySnapshot::Take(inst_dir_), installed);
   for (const fs::path& link : Shortcuts()) EXPECT_TRUE(fs::exists(link)) << link;
 
   // Yes: the product goes, then the uninstaller and the directory.
@@ -307,8 +282,8 @@ TEST_F(UninstallE2E, InteractiveUninstallAsksOnceThenLeavesNothing) {
   ASSERT_TRUE(process.WaitForExit(kExitDeadline, code));
   EXPECT_EQ(code, 0u);
   EXPECT_TRUE(WaitUntil([this] { return !fs::exists(inst_dir_); }, kSelfRemovalDeadline))
-      << "left behind: " << testing::PrintToString(Snapshot(inst_dir_));
-  PrintSnapshot("After the interactive uninstall", Snapshot(inst_dir_));
+      << "left behind: " << test::DirectorySnapshot::Take(inst_dir_).Listing();
+  PrintSnapshot("After the interactive uninstall", test::DirectorySnapshot::Take(inst_dir_));
   for (const fs::path& link : Shortcuts()) EXPECT_FALSE(fs::exists(link)) << link;
   int64_t reg_code = 0;
   RegQuery(reg_code);
