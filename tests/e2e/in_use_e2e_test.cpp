@@ -208,26 +208,5 @@ TEST_F(InUseE2E, InteractiveBoxRetriesCancelsBackToTheWindowThenInstallsOnceFree
   EXPECT_EQ(ReadWholeFile(fs::path(InstDir()) / "my notes.txt"), "the user's own");
 }
 
-TEST_F(InUseE2E, ClosingTheWindowAfterCancelEndsAsCancelled) {
-  const auto before = test::DirectorySnapshot::Take(InstDir());
-  HeldFile held(Held());
-  ASSERT_TRUE(held.Held()) << GetLastError();
-  HWND window = StartWindow();
-  ASSERT_NE(window, nullptr);
-  Click(GetDlgItem(window, kInstallBtn));
-  HWND box = ExpectInUseBox(nullptr);
-  ASSERT_NE(box, nullptr);
-  PostMessageA(GetDlgItem(box, IDCANCEL), BM_CLICK, 0, 0);
-  const DWORD start = GetTickCount();
-  while (IsWindow(box) && GetTickCount() - start < kWindowDeadline) Sleep(20);
-  Sleep(300);
-  PostMessageA(window, WM_CLOSE, 0, 0);
-  DWORD code = 99;
-  ASSERT_TRUE(process.WaitForExit(kExitDeadline, code));
-  EXPECT_EQ(code, 6u);
-  held.Release();
-  EXPECT_EQ(test::DirectorySnapshot::Take(InstDir()), before);
-}
-
 }  // namespace
 }  // namespace vx::e2e

@@ -219,40 +219,6 @@ TEST_F(UninstallE2E, QuietUninstallKeepsOnlyTheUsersFile) {
   EXPECT_NE(code, 0) << "reg.exe still finds the entry";
 }
 
-TEST_F(UninstallE2E, AFileHeldOpenStopsTheUninstallBeforeAnythingIsRemoved) {
-  ASSERT_TRUE(InstallWithUserFile());
-  const auto installed = test::DirectorySnapshot::Take(inst_dir_);
-  // The product running, as far as its files can tell: open with no sharing.
-  HANDLE held = CreateFileA((inst_dir_ + "\\docs\\changes.txt").c_str(), GENERIC_READ, 0, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(held, INVALID_HANDLE_VALUE);
-  const std::string log = File("in-use.log");
-  EXPECT_EQ(RunHidden(Uninstaller(), "/UNINSTALL /SILENT /LOG=" + log), 7);
-  CloseHandle(held);
-  const std::string text = ReadWholeFile(log);
-  EXPECT_NE(text.find("Message (error): Cannot remove VESTRIX 1.5: files in use\r\n\t" + inst_dir_ +
-                      "\\docs\\changes.txt\r\n"),
-            std::string::npos)
-      << text;
-  Sleep(4000);  // time enough for a self-removal, had one been started
-  EXPECT_EQ(test::DirectorySnapshot::Take(inst_dir_), installed);
-  for (const fs::path& link : Shortcuts()) EXPECT_TRUE(fs::exists(link)) << link;
-  int64_t code = 1;
-  RegQuery(code);
-  EXPECT_EQ(code, 0) << "the entry is gone";
-}
-
-// Answers the program's next box: its text, after pressing `button`.
-std::string Answer(SetupProcess& process, int button) {
-  HWND box = WaitForWindow(process.Id(), "#32770", kWindowDeadline);
-  if (box == nullptr) return "(no box)";
-  Sleep(150);
-  const std::string text = TextOf(GetDlgItem(box, kMessageTextId));
-  Click(GetDlgItem(box, button));
-  WaitUntil([box] { return !IsWindow(box) || !IsWindowVisible(box); }, kWindowDeadline);
-  return text;
-}
-
 TEST_F(UninstallE2E, InteractiveUninstallAsksOnceThenLeavesNothing) {
   ASSERT_TRUE(InstallWithUserFile());
   fs::remove(fs::path(inst_dir_) / "docs" / "mine.txt");

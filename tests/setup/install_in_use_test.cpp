@@ -152,28 +152,6 @@ TEST_F(InstallInUseTest, FilesInUseAreListedAndCancelLeavesEverythingAsItWas) {
   EXPECT_TRUE(system.probed.empty());
 }
 
-TEST_F(InstallInUseTest, RetryLooksAgainAndInstallsOnceTheFilesAreFree) {
-  system.in_use = {Dir() + "\\vestrix.exe"};
-  int in_use_boxes = 0;
-  boxes.on_box = [&](const TMessageBox& box) {
-    if (box.Buttons != mbRetryCancel) return;
-    // Still held at the first Retry; released before the second.
-    if (++in_use_boxes == 2) system.in_use.clear();
-    EXPECT_EQ(test::ReadFile(root.Host("VX\\vestrix.exe")), kOldExe);
-  };
-  boxes.script = {{0, mrRetry}, {0, mrRetry}};
-  form.InstallBtnClick();
-
-  EXPECT_EQ(in_use_boxes, 2);
-  ASSERT_EQ(boxes.shown.size(), 3u);
-  EXPECT_EQ(boxes.shown[2].Text, "Installation of VESTRIX 1.5 is complete");
-  EXPECT_EQ(form.InstallRun.Outcome(), TInstallOutcome::Installed);
-  EXPECT_EQ(test::ReadFile(root.Host("VX\\vestrix.exe")), kNewExe);
-  EXPECT_EQ(test::ReadFile(root.Host("VX\\data\\units.dat")), "new units");
-  EXPECT_EQ(test::ReadFile(root.Host("VX\\notes.txt")), "mine");
-  EXPECT_EQ(system.probed.size(), 9u);  // three files, three rounds
-}
-
 TEST(SilentInUse, ExitsSevenNamingTheFilesAndWritesNothing) {
   test::ShortRoot root;
   BusyDiskSystem system{root.Path() + "SETUP.EXE"};
