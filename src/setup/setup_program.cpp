@@ -6,6 +6,7 @@
 #include "platform/exception.h"
 #include "platform/path_text.h"
 #include "setup/command_line.h"
+#include "setup/install_journal.h"
 #include "ui/program.h"
 
 namespace vx {
@@ -141,22 +142,31 @@ int32_t RunInteractiveSetup(TSetupPlatform& platform, const TSetupCommandLine& c
 }
 
 // "/UNINSTALL": the program is the uninstaller in the installation
-// directory. Its boxes belong to the main window, which stays hidden.
+// directory. What a killed installation run left there is undone first, as
+// in every mode. Its boxes belong to the main window, which stays hidden.
 int32_t RunUninstallMode(TSetupPlatform& platform, const TSetupCommandLine& command_line,
                          TSetupLog& log) {
   TUninstallSystem* system = platform.UninstallSystem();
   try {
     if (system == nullptr) throw Exception("This system has no uninstaller");
     const std::string program = platform.FullPath(platform.System().ProgramFileName());
+    auto uninstall = [&](TMessageService& messages) {
+      if (RecoverInstallDirectory(platform.System(), messages, ExtractFileDir(program),
+                                  [&log](const std::string& line) { log.Line(line); }) ==
+          TDirectoryRecovery::Held) {
+        return static_cast<int32_t>(secFilesInUse);
+      }
+      return RunUninstall(*system, platform.System(), messages, log, program, command_line.Silent);
+    };
     if (command_line.Silent) {
       TSilentMessageView view(log);
       TMessageService messages(view);
-      return RunUninstall(*system, platform.System(), messages, log, program, true);
+      return uninstall(messages);
     }
     std::unique_ptr<TSetupWindow> window = platform.CreateMainWindow();
     TLoggingMessageView logged_view(*window, log);
     TMessageService messages(log.Enabled() ? static_cast<TMessageView&>(logged_view) : *window);
-    return RunUninstall(*system, platform.System(), messages, log, program, false);
+    return uninstall(messages);
   } catch (const std::exception& error) {
     log.Message(mkError, error.what());
     if (!command_line.Silent) platform.ShowBox("Error", mkError, error.what());
