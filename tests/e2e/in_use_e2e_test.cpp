@@ -51,18 +51,11 @@ class HeldFile {
 class InUseE2E : public testing::Test {
  protected:
   void SetUp() override {
-    const std::string stage = test::HostToPlatformPath(VX_STAGE_DIR);
-    for (const char* name : kPackageFiles) {
-      std::error_code error;
-      fs::copy_file(stage + "\\" + name, File(name), error);
-      ASSERT_FALSE(error) << "the staged package lacks " << name;
-    }
-    std::random_device random;
-    inst_dir_ = "C:\\VU" + std::to_string(random() % 100000);
-    WriteWholeFile(File("setup.INI"),
-                   "[Settings]\r\nInstTitle=VESTRIX 1.5\r\nInstDir=" + inst_dir_ +
-                       "\r\nDiskNeededMB=1\r\nshortcuttitle=VESTRIX\r\n"
-                       "zipname=vestrix.zip\r\nexename=vestrix.exe\r\n");
+    std::string missing;
+    ASSERT_TRUE(CopyStagedPackage(scratch_.Path(), missing))
+        << "the staged package lacks " << missing;
+    inst_dir_ = FreshInstallDir("VU");
+    WriteWholeFile(File("setup.INI"), SampleSettings(inst_dir_, "VESTRIX"));
     product_ = SampleProductTree();
     ASSERT_FALSE(product_.empty()) << "no product tree beside the stage";
     ASSERT_EQ(product_.count("vestrix.exe"), 1u);

@@ -1,7 +1,9 @@
 #include "setup_driver.h"
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <sstream>
 
 #include "png_writer.h"
@@ -177,6 +179,31 @@ std::string ReadWholeFile(const std::filesystem::path& path) {
 
 void WriteWholeFile(const std::filesystem::path& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
+}
+
+bool CopyStagedPackage(const std::string& folder, std::string& missing) {
+  const std::string stage = test::HostToPlatformPath(VX_STAGE_DIR);
+  for (const char* name : kPackageFiles) {
+    std::error_code error;
+    std::filesystem::copy_file(stage + "\\" + name, folder + "\\" + name,
+                               std::filesystem::copy_options::overwrite_existing, error);
+    if (error) {
+      missing = name;
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string FreshInstallDir(const std::string& prefix) {
+  std::random_device random;
+  return "C:\\" + prefix + std::to_string(random() % 100000);
+}
+
+std::string SampleSettings(const std::string& inst_dir, const std::string& shortcut_title) {
+  return "[Settings]\r\nInstTitle=VESTRIX 1.5\r\nInstDir=" + inst_dir +
+         "\r\nDiskNeededMB=1\r\nshortcuttitle=" + shortcut_title +
+         "\r\nzipname=vestrix.zip\r\nexename=vestrix.exe\r\n";
 }
 
 std::map<std::string, std::filesystem::path> SampleProductTree() {

@@ -73,6 +73,14 @@ void WriteWholeFile(const std::filesystem::path& path, const std::string& bytes)
 constexpr int kMessageTextId = 0xFFFF;
 // The files of the staged package that sit beside setup.exe, but the settings.
 constexpr const char* kPackageFiles[] = {"setup.exe", "setup.TXT", "setup.chm", "vestrix.zip"};
+// Copies kPackageFiles from the stage into `folder`, replacing what is there;
+// false with the first file that could not be copied in `missing`.
+bool CopyStagedPackage(const std::string& folder, std::string& missing);
+// A fresh short directory in the root of C: (`prefix` and a random number).
+std::string FreshInstallDir(const std::string& prefix);
+// The sample package's settings, installing "VESTRIX 1.5" into `inst_dir`
+// with the shortcut title (and Add/Remove Programs key) `shortcut_title`.
+std::string SampleSettings(const std::string& inst_dir, const std::string& shortcut_title);
 // The files the sample archive was zipped from, by relative name.
 std::map<std::string, std::filesystem::path> SampleProductTree();
 

@@ -36,18 +36,11 @@ const std::vector<std::string> kMemberFailedBoxes = {
 class UndoE2E : public testing::Test {
  protected:
   void SetUp() override {
-    const std::string stage = test::HostToPlatformPath(VX_STAGE_DIR);
-    for (const char* name : kPackageFiles) {
-      std::error_code error;
-      fs::copy_file(stage + "\\" + name, File(name), error);
-      ASSERT_FALSE(error) << "the staged package lacks " << name;
-    }
-    std::random_device random;
-    inst_dir_ = "C:\\VU" + std::to_string(random() % 100000);
-    WriteWholeFile(File("setup.INI"),
-                   "[Settings]\r\nInstTitle=VESTRIX 1.5\r\nInstDir=" + inst_dir_ +
-                       "\r\nDiskNeededMB=1\r\nshortcuttitle=VESTRIX\r\nzipname=vestrix.zip\r\n"
-                       "exename=vestrix.exe\r\n");
+    std::string missing;
+    ASSERT_TRUE(CopyStagedPackage(scratch_.Path(), missing))
+        << "the staged package lacks " << missing;
+    inst_dir_ = FreshInstallDir("VU");
+    WriteWholeFile(File("setup.INI"), SampleSettings(inst_dir_, "VESTRIX"));
   }
   void TearDown() override {
     std::error_code error;
@@ -74,15 +67,20 @@ class UndoE2E : public testing::Test {
     WriteWholeFile(fs::path(inst_dir_) / "mine.txt", "the user's own notes");
   }
   // A new version whose members replace the old ones, with `late` last.
-  void WriteNewVersion(const test::TestMember& late) {
-    WriteArchive({{"vestrix.exe", "MZ new program, longer than the old one"},
-                  {"data/units.dat", std::string(5000, 'n')},
-                  {"readme.txt", "the new readme"},
-                  {"docs/new.txt", "new"},
-                  late});
+  void WriteNewVersion(const test::TestMember& late, size_t tail_members = 0) {
+    std::vector<test::TestMember> members = {
+        {"vestrix.exe", "MZ new program, longer than the old one"},
+        {"data/units.dat", std::string(5000, 'n')},
+        {"readme.txt", "the new readme"},
+        {"docs/new.txt", "new"},
+        late};
+    for (size_t i = 0; i < tail_members; ++i) {
+      members.push_back(BigMember("tail" + std::to_string(i) + ".dat"));
+    }
+    WriteArchive(members);
   }
-  static test::TestMember BigMember() {
-    test::TestMember big{"big.dat", std::string(kBigMember, '\0')};
+  static test::TestMember BigMember(const std::string& name = "big.dat") {
+    test::TestMember big{name, std::string(kBigMember, '\0')};
     for (size_t i = 0; i < big.data.size(); i += 4096) big.data[i] = static_cast<char>(i / 4096);
     return big;
   }
@@ -170,7 +168,9 @@ TEST_F(UndoE2E, ReinstallWithACorruptLateMemberPutsTheOldInstallationBack) {
 TEST_F(UndoE2E, ReinstallQuitInTheMiddleOfAMemberPutsTheOldInstallationBack) {
   InstallOldVersion();
   const test::DirectorySnapshot before = Snapshot();
-  WriteNewVersion(BigMember());
+  // Members after the big one keep the run going until "Quit" is handled,
+  // however fast the big one is written.
+  WriteNewVersion(BigMember(), 2);
 
   SetupProcess process;
   HWND window = StartWindow(process);

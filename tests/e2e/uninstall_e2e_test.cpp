@@ -26,15 +26,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-uint32_t Crc32(const std::string& data) {
-  uint32_t crc = 0xFFFFFFFFu;
-  for (unsigned char byte : data) {
-    crc ^= byte;
-    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-  }
-  return ~crc;
-}
-
 void PrintSnapshot(const std::string& title, const test::DirectorySnapshot& snapshot) {
   std::cout << title << ":\n" << (snapshot.entries.empty() ? "(nothing)\n" : snapshot.Listing());
 }
@@ -54,21 +45,13 @@ constexpr DWORD kSelfRemovalDeadline = 20000;
 class UninstallE2E : public testing::Test {
  public:
   void SetUp() override {
-    const std::string stage = test::HostToPlatformPath(VX_STAGE_DIR);
-    for (const char* name : kPackageFiles) {
-      std::error_code error;
-      fs::copy_file(stage + "\\" + name, File(name), fs::copy_options::overwrite_existing, error);
-      ASSERT_FALSE(error) << "the staged package lacks " << name;
-    }
-    std::random_device random;
-    const std::string number = std::to_string(random() % 100000);
-    inst_dir_ = "C:\\VU" + number;
+    std::string missing;
+    ASSERT_TRUE(CopyStagedPackage(scratch_.Path(), missing))
+        << "the staged package lacks " << missing;
+    inst_dir_ = FreshInstallDir("VU");
     // A key and shortcuts of this case's own.
-    key_ = "VXU" + number;
-    WriteWholeFile(File("setup.INI"),
-                   "[Settings]\r\nInstTitle=VESTRIX 1.5\r\nInstDir=" + inst_dir_ +
-                       "\r\nDiskNeededMB=1\r\nshortcuttitle=" + key_ +
-                       "\r\nzipname=vestrix.zip\r\nexename=vestrix.exe\r\n");
+    key_ = "VXU" + inst_dir_.substr(5);
+    WriteWholeFile(File("setup.INI"), SampleSettings(inst_dir_, key_));
   }
   void TearDown() override {
     std::error_code error;
@@ -217,6 +200,17 @@ TEST_F(UninstallE2E, QuietUninstallKeepsOnlyTheUsersFile) {
   if (opened != nullptr) RegCloseKey(opened);
   RegQuery(code);
   EXPECT_NE(code, 0) << "reg.exe still finds the entry";
+}
+
+// Answers the program's next box: its text, after pressing `button`.
+std::string Answer(SetupProcess& process, int button) {
+  HWND box = WaitForWindow(process.Id(), "#32770", kWindowDeadline);
+  if (box == nullptr) return "(no box)";
+  Sleep(150);
+  const std::string text = TextOf(GetDlgItem(box, kMessageTextId));
+  Click(GetDlgItem(box, button));
+  WaitUntil([box] { return !IsWindow(box) || !IsWindowVisible(box); }, kWindowDeadline);
+  return text;
 }
 
 TEST_F(UninstallE2E, InteractiveUninstallAsksOnceThenLeavesNothing) {
