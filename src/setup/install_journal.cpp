@@ -302,15 +302,8 @@ std::string DirectoryHeldText(const std::string& directory) {
          "\r\nWait until it has finished, then start setup again.";
 }
 
-TDirectoryRecovery RecoverInstallDirectory(TSetupSystem& system, TMessageService& messages,
-                                           const std::string& directory,
-                                           const std::function<void(const std::string&)>& log) {
-  if (directory.empty()) return TDirectoryRecovery::Clean;
-  std::unique_ptr<TDirectoryHold> hold = system.HoldDirectory(directory);
-  if (!hold) {
-    messages.Show(mkError, mbOK, kNoHelpContext, DirectoryHeldText(directory));
-    return TDirectoryRecovery::Held;
-  }
+TDirectoryRecovery RecoverHeldDirectory(const std::string& directory,
+                                        const std::function<void(const std::string&)>& log) {
   TRollbackCounts counts;
   try {
     if (!RecoverInstallJournal(directory, counts)) return TDirectoryRecovery::Clean;
@@ -325,6 +318,18 @@ TDirectoryRecovery RecoverInstallDirectory(TSetupSystem& system, TMessageService
         RollbackText(counts));
   }
   return TDirectoryRecovery::Recovered;
+}
+
+TDirectoryRecovery RecoverInstallDirectory(TSetupSystem& system, TMessageService& messages,
+                                           const std::string& directory,
+                                           const std::function<void(const std::string&)>& log) {
+  if (directory.empty()) return TDirectoryRecovery::Clean;
+  std::unique_ptr<TDirectoryHold> hold = system.HoldDirectory(directory);
+  if (!hold) {
+    messages.Show(mkError, mbOK, kNoHelpContext, DirectoryHeldText(directory));
+    return TDirectoryRecovery::Held;
+  }
+  return RecoverHeldDirectory(directory, log);
 }
 
 }  // namespace vx

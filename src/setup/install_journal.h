@@ -120,6 +120,10 @@ enum class TDirectoryRecovery : int32_t {
   Recovered,  // a journal was replayed
   Held,       // another process holds the directory: nothing was touched
 };
+// With `directory` already held by the caller: replays a journal left there,
+// logging what it did.
+TDirectoryRecovery RecoverHeldDirectory(const std::string& directory,
+                                        const std::function<void(const std::string&)>& log);
 // Holds `directory` while a journal left there is replayed, logging what it
 // did; when another process holds it, says so with a box of `messages`.
 TDirectoryRecovery RecoverInstallDirectory(TSetupSystem& system, TMessageService& messages,

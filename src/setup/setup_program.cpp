@@ -142,8 +142,8 @@ int32_t RunInteractiveSetup(TSetupPlatform& platform, const TSetupCommandLine& c
 }
 
 // "/UNINSTALL": the program is the uninstaller in the installation
-// directory. What a killed installation run left there is undone first, as
-// in every mode. Its boxes belong to the main window, which stays hidden.
+// directory. RunUninstall undoes what a killed installation run left there
+// first, as every mode does, under the hold it keeps to the end. Its boxes belong to the main window, which stays hidden.
 int32_t RunUninstallMode(TSetupPlatform& platform, const TSetupCommandLine& command_line,
                          TSetupLog& log) {
   TUninstallSystem* system = platform.UninstallSystem();
@@ -151,11 +151,6 @@ int32_t RunUninstallMode(TSetupPlatform& platform, const TSetupCommandLine& comm
     if (system == nullptr) throw Exception("This system has no uninstaller");
     const std::string program = platform.FullPath(platform.System().ProgramFileName());
     auto uninstall = [&](TMessageService& messages) {
-      if (RecoverInstallDirectory(platform.System(), messages, ExtractFileDir(program),
-                                  [&log](const std::string& line) { log.Line(line); }) ==
-          TDirectoryRecovery::Held) {
-        return static_cast<int32_t>(secFilesInUse);
-      }
       return RunUninstall(*system, platform.System(), messages, log, program, command_line.Silent);
     };
     if (command_line.Silent) {

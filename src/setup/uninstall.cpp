@@ -11,6 +11,7 @@
 #include "platform/path_text.h"
 #include "platform/text.h"
 #include "setup/command_line.h"
+#include "setup/install_journal.h"
 #include "setup/setup_system.h"
 #include "setup/silent_setup.h"
 
@@ -353,6 +354,9 @@ int32_t RunUninstall(TUninstallSystem& system, TSetupSystem& setup_system,
         "Another setup or uninstall run is working in " + directory + "\r\nNothing was removed.");
     return secFilesInUse;
   }
+  // What a killed installation run left here is undone under the same hold,
+  // so no other run can start in between.
+  RecoverHeldDirectory(directory, [&log](const std::string& line) { log.Line(line); });
 
   std::string text;
   if (!system.ReadFile(record_file, text)) {

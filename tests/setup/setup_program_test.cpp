@@ -300,7 +300,9 @@ TEST(SetupProgramTest, EachCommandLineTakesItsPathToItsExitCode) {
     EXPECT_EQ(platform.boxes, c.boxes);
     EXPECT_EQ(platform.window != nullptr, c.window);
     // A directory another run holds ends the program before the window opens.
-    if (platform.window && c.code == secFilesInUse) EXPECT_FALSE(platform.window->shown);
+    if (platform.window && c.code == secFilesInUse) {
+      EXPECT_FALSE(platform.window->shown);
+    }
     for (const std::string& line : c.lines) {
       EXPECT_TRUE(platform.Logged(line)) << line << "\n" << platform.log;
     }
