@@ -64,6 +64,21 @@ std::vector<HWND> VisibleWindowsOf(DWORD process_id) {
   return state.found;
 }
 
+int64_t RunWatchingWindows(SetupProcess& process, const std::string& exe,
+                           const std::string& directory, const std::string& arguments,
+                           std::vector<std::string>& windows_seen) {
+  if (!process.Start(exe, directory, arguments)) return -1;
+  const DWORD start = GetTickCount();
+  DWORD code = 0;
+  while (!process.WaitForExit(5, code)) {
+    for (HWND window : VisibleWindowsOf(process.Id())) {
+      windows_seen.push_back(ClassOf(window) + " \"" + TextOf(window) + "\"");
+    }
+    if (GetTickCount() - start > 60000) return -1;
+  }
+  return code;
+}
+
 HWND WaitForWindow(DWORD process_id, const std::string& window_class, DWORD deadline) {
   const DWORD start = GetTickCount();
   do {

@@ -41,6 +41,13 @@ class SetupProcess {
   PROCESS_INFORMATION info_{};
 };
 
+// Runs `exe` in `directory` with `arguments` to its end, adding each window
+// it shows (as `class "text"`) to `windows_seen`; the exit code, or -1 when
+// it did not start or did not end within a minute.
+int64_t RunWatchingWindows(SetupProcess& process, const std::string& exe,
+                           const std::string& directory, const std::string& arguments,
+                           std::vector<std::string>& windows_seen);
+
 // The visible top-level windows of a process.
 std::vector<HWND> VisibleWindowsOf(DWORD process_id);
 // Waits for a visible top-level window of the process with that window

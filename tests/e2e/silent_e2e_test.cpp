@@ -81,16 +81,8 @@ class SilentE2E : public testing::Test {
   // Runs setup.exe with `arguments` to its end, watching that none of its
   // windows ever becomes visible; the exit code, or -1 when it did not end.
   int64_t RunHidden(const std::string& arguments) {
-    if (!process.Start(File("setup.exe"), scratch_.Path(), arguments)) return -1;
-    const DWORD start = GetTickCount();
-    DWORD code = 0;
-    while (!process.WaitForExit(5, code)) {
-      for (HWND window : VisibleWindowsOf(process.Id())) {
-        windows_seen.push_back(ClassOf(window) + " \"" + TextOf(window) + "\"");
-      }
-      if (GetTickCount() - start > 60000) return -1;
-    }
-    return code;
+    return RunWatchingWindows(process, File("setup.exe"), scratch_.Path(), arguments,
+                              windows_seen);
   }
 
   SetupProcess process;

@@ -79,16 +79,7 @@ class UninstallE2E : public testing::Test {
   // exit code, or -1 when it did not end.
   int64_t RunHidden(const std::string& exe, const std::string& arguments) {
     SetupProcess process;
-    if (!process.Start(exe, scratch_.Path(), arguments)) return -1;
-    const DWORD start = GetTickCount();
-    DWORD code = 0;
-    while (!process.WaitForExit(5, code)) {
-      for (HWND window : VisibleWindowsOf(process.Id())) {
-        windows_seen.push_back(ClassOf(window) + " \"" + TextOf(window) + "\"");
-      }
-      if (GetTickCount() - start > 60000) return -1;
-    }
-    return code;
+    return RunWatchingWindows(process, exe, scratch_.Path(), arguments, windows_seen);
   }
 
   // The entry as reg.exe lists it, and reg.exe's exit code.

@@ -23,29 +23,6 @@ namespace {
 
 constexpr int64_t kMiB = 1048576;
 
-// The real disk below a short root; the files in `in_use` are held by
-// "another program", and the free space is the test's.
-class BusyDiskSystem : public TPlatformSetupSystem {
- public:
-  explicit BusyDiskSystem(std::string program = "") : program_(std::move(program)) {}
-  int64_t free_bytes = 5000 * kMiB;
-  std::set<std::string> in_use;
-  std::vector<std::string> probed;
-  bool FileInUse(const std::string& path) override {
-    probed.push_back(path);
-    return in_use.count(path) != 0 && TPlatformSetupSystem::FileExists(path);
-  }
-  bool DiskFreeBytes(const std::string&, int64_t& bytes) override {
-    bytes = free_bytes;
-    return true;
-  }
-  std::string ProgramFileName() override { return program_; }
-  std::string MenuFontName() override { return "Tahoma"; }
-
- private:
-  std::string program_;
-};
-
 // Boxes answered from the script, with a hook that runs as each box opens.
 class HookedMessageView : public test::ScriptedMessageView {
  public:
@@ -100,7 +77,7 @@ class InstallInUseTest : public testing::Test {
   std::string Dir() const { return form.InstallOptions.InstDir; }
 
   test::ShortRoot root;
-  BusyDiskSystem system;
+  test::DiskSystem system;
   test::ScriptedMainView view;
   HookedMessageView boxes;
   TMessageService messages{boxes};
@@ -154,7 +131,7 @@ TEST_F(InstallInUseTest, FilesInUseAreListedAndCancelLeavesEverythingAsItWas) {
 
 TEST(SilentInUse, ExitsSevenNamingTheFilesAndWritesNothing) {
   test::ShortRoot root;
-  BusyDiskSystem system{root.Path() + "SETUP.EXE"};
+  test::DiskSystem system{root.Path() + "SETUP.EXE"};
   const std::string dir = root.Path() + "VX";
   test::WriteFile(root.Host("SETUP.INI"),
                   "[Settings]\r\nInstTitle=VESTRIX 1.5\r\nInstDir=" + dir +

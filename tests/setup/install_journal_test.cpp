@@ -224,18 +224,6 @@ TEST_F(InstallJournalTest, ACrashAtEveryStepIsUndoneByTheNextStart) {
 // the directory is as it was, and only a completed run makes shortcuts.
 class UndoRunTest : public InstallJournalTest {
  public:
-  class DiskSystem : public TPlatformSetupSystem {
-   public:
-    std::set<std::string> held_elsewhere;
-    bool DiskFreeBytes(const std::string&, int64_t& bytes) override {
-      bytes = 5000 * kMiB;
-      return true;
-    }
-    std::unique_ptr<TDirectoryHold> HoldDirectory(const std::string& directory) override {
-      if (held_elsewhere.count(directory) != 0) return nullptr;
-      return TPlatformSetupSystem::HoldDirectory(directory);
-    }
-  };
   class View : public test::ScriptedMainView {
    public:
     std::function<void()> on_pump;
@@ -264,7 +252,7 @@ class UndoRunTest : public InstallJournalTest {
     return texts;
   }
 
-  DiskSystem system;
+  test::DiskSystem system;
   View view;
   test::ScriptedMessageView messages_view;
   TMessageService messages{messages_view};

@@ -26,22 +26,6 @@ namespace {
 
 constexpr int64_t kMiB = 1048576;
 
-// The real disk below a short root, with the free space and the attribute
-// changes under the test's control.
-class DiskSystem : public TPlatformSetupSystem {
- public:
-  int64_t free_bytes = 5000 * kMiB;
-  std::set<std::string> locked;  // files whose attributes cannot be changed
-  bool DiskFreeBytes(const std::string&, int64_t& bytes) override {
-    bytes = free_bytes;
-    return true;
-  }
-  bool SetFileAttributes(const std::string& path, uint32_t attributes) override {
-    if (locked.count(path) != 0) return false;
-    return TPlatformSetupSystem::SetFileAttributes(path, attributes);
-  }
-};
-
 // The shell with a Desktop and a Programs folder; the n-th shell link object
 // asked for (from 1; 0: none) cannot be created.
 class InstallShell : public test::ScriptedShell {
@@ -134,7 +118,7 @@ class InstallRunTest : public testing::Test {
   std::string Dir() const { return form.InstallOptions.InstDir; }
 
   test::ShortRoot root;
-  DiskSystem system;
+  test::DiskSystem system;
   RecordingView view;
   test::ScriptedMessageView messages_view;
   TMessageService messages{messages_view};

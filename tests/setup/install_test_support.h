@@ -4,12 +4,16 @@
 // directory; on Windows a fresh directory is made in the root of C:.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <random>
+#include <set>
 #include <string>
 #include <system_error>
+#include <vector>
 
+#include "setup/setup_system.h"
 #include "support/test_support.h"
 
 #ifndef _WIN32
@@ -72,6 +76,44 @@ class ShortRoot {
   std::unique_ptr<ScratchDir> scratch_;
   platform::DriveTable saved_;
 #endif
+};
+
+// The real disk below a ShortRoot, with what an installation test arranges:
+// the free space, files whose attributes cannot be changed, files another
+// program holds open (each probe noted), directories another run holds, and
+// the program's own name (the platform's when empty).
+class DiskSystem : public TPlatformSetupSystem {
+ public:
+  explicit DiskSystem(std::string program = "") : program_(std::move(program)) {}
+  int64_t free_bytes = int64_t{5000} << 20;
+  std::set<std::string> locked;
+  std::set<std::string> in_use;
+  std::vector<std::string> probed;
+  std::set<std::string> held_elsewhere;
+
+  std::string ProgramFileName() override {
+    return program_.empty() ? TPlatformSetupSystem::ProgramFileName() : program_;
+  }
+  std::string MenuFontName() override { return "Tahoma"; }
+  bool DiskFreeBytes(const std::string&, int64_t& bytes) override {
+    bytes = free_bytes;
+    return true;
+  }
+  bool SetFileAttributes(const std::string& path, uint32_t attributes) override {
+    if (locked.count(path) != 0) return false;
+    return TPlatformSetupSystem::SetFileAttributes(path, attributes);
+  }
+  bool FileInUse(const std::string& path) override {
+    probed.push_back(path);
+    return in_use.count(path) != 0 && TPlatformSetupSystem::FileExists(path);
+  }
+  std::unique_ptr<TDirectoryHold> HoldDirectory(const std::string& directory) override {
+    if (held_elsewhere.count(directory) != 0) return nullptr;
+    return TPlatformSetupSystem::HoldDirectory(directory);
+  }
+
+ private:
+  std::string program_;
 };
 
 }  // namespace vx::test

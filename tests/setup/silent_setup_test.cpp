@@ -19,28 +19,6 @@ namespace {
 
 constexpr int64_t kMiB = 1048576;
 
-// The real disk below a short root, with the program in the root and the
-// free space under the test's control.
-class PackageSystem : public TPlatformSetupSystem {
- public:
-  explicit PackageSystem(std::string program) : program_(std::move(program)) {}
-  int64_t free_bytes = 5000 * kMiB;
-  std::string ProgramFileName() override { return program_; }
-  std::string MenuFontName() override { return "Tahoma"; }
-  bool DiskFreeBytes(const std::string&, int64_t& bytes) override {
-    bytes = free_bytes;
-    return true;
-  }
-  std::set<std::string> held_elsewhere;  // directories another process holds
-  std::unique_ptr<TDirectoryHold> HoldDirectory(const std::string& directory) override {
-    if (held_elsewhere.count(directory) != 0) return nullptr;
-    return TPlatformSetupSystem::HoldDirectory(directory);
-  }
-
- private:
-  std::string program_;
-};
-
 const std::string kExe(300, 'x');
 
 // One package beside SETUP.EXE in a short root, and the silent run over it.
@@ -86,7 +64,7 @@ struct Package {
   }
 
   test::ShortRoot root;
-  PackageSystem system{root.Path() + "SETUP.EXE"};
+  test::DiskSystem system{root.Path() + "SETUP.EXE"};
   test::ScriptedShell shell;
   std::string text;
   TSetupLog log{[this](const std::string& bytes) { text += bytes; }, [] { return "T"; }};
