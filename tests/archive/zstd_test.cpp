@@ -241,7 +241,11 @@ TEST_F(ZstdTool, EveryLevelAndWindow) {
                               // back across the wrap.
                               {"-3 --zstd=wlog=10", false},
                               {"-19 --zstd=wlog=12", true},
-                              {"-5 --zstd=wlog=17", true}};
+                              {"-5 --zstd=wlog=17", true},
+                              // Windows beyond the caches, where matches are
+                              // decoded ahead of their copying and prefetched.
+                              {"--long=24 -3", true},
+                              {"-19 --zstd=wlog=24", true}};
   for (const auto& [name, data] : ToolInputs()) {
     for (const Setting& s : settings) {
       const auto frame = Compress(data, s.flags, s.piped);
@@ -279,23 +283,26 @@ TEST_F(ZstdTool, FramesInARowWithSkippableFrames) {
 }
 
 // A changed byte in a large checksummed frame is caught whatever the block
-// type it lands in.
+// type it lands in, with a small window and with one large enough for
+// matches to be decoded ahead of their copying.
 TEST_F(ZstdTool, ChecksumCatchesDamage) {
   if (IsSkipped()) return;
   const auto data = RepositorySources();
-  const auto frame = Compress(data, "-3");
-  int caught = 0;
-  for (size_t at = 20; at < frame.size(); at += frame.size() / 97) {
-    auto damaged = frame;
-    damaged[at] ^= 0x10;
-    const Result r = Decode(damaged);
-    if (r.failed) {
-      ++caught;
-    } else {
-      EXPECT_TRUE(r.output == data) << "byte " << at;
+  for (const bool large_window : {false, true}) {
+    const auto frame = large_window ? Compress(data, "--long=24 -3", true) : Compress(data, "-3");
+    int caught = 0;
+    for (size_t at = 20; at < frame.size(); at += frame.size() / 97) {
+      auto damaged = frame;
+      damaged[at] ^= 0x10;
+      const Result r = Decode(damaged);
+      if (r.failed) {
+        ++caught;
+      } else {
+        EXPECT_TRUE(r.output == data) << "byte " << at << (large_window ? " (large window)" : "");
+      }
     }
+    EXPECT_GT(caught, 90) << (large_window ? "large window" : "small window");
   }
-  EXPECT_GT(caught, 90);
 }
 
 }  // namespace
