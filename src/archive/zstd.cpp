@@ -1260,9 +1260,9 @@ class ZstdDecoder {
 
     BackBits in;
     in.Init(p, end - p, kMsgSequenceStream);
-    uint32_t ll_state = ll_.first + in.Read(ll_.log);
-    uint32_t of_state = of_.first + in.Read(of_.log);
-    uint32_t ml_state = ml_.first + in.Read(ml_.log);
+    size_t ll_state = ll_.first + in.Read(ll_.log);
+    size_t of_state = of_.first + in.Read(of_.log);
+    size_t ml_state = ml_.first + in.Read(ml_.log);
     in.Reload();
     // The loop's own bit reader, all in locals so that it stays in
     // registers: `avail` counts the container's bits not yet taken (below
@@ -1285,8 +1285,9 @@ class ZstdDecoder {
       bits = Load64(ip);
     };
     // Refills near the start: steps back at most to it.
+    // An overrun container (avail below zero) is always at the stream start,
+    // since a fast refill leaves 57 bits or more, so this leaves it as it is.
     const auto refill_careful = [&]() VX_ZSTD_INLINE_LAMBDA {
-      if (avail < 0) return;
       size_t back = static_cast<uint32_t>(64 - avail) >> 3;
       const size_t room = static_cast<size_t>(ip - stream_start);
       if (back > room) back = room;
@@ -1346,9 +1347,9 @@ class ZstdDecoder {
         if (VX_UNLIKELY(avail < kMaxLiteralLengthLog + kMaxMatchLengthLog + kMaxOffsetLog)) {
           refill_careful();
         }
-        ll_state = static_cast<uint32_t>(lc.next_base + read(lc.bits));
-        ml_state = static_cast<uint32_t>(mc.next_base + read(mc.bits));
-        of_state = static_cast<uint32_t>(oc.next_base + read(oc.bits));
+        ll_state = lc.next_base + read(lc.bits);
+        ml_state = mc.next_base + read(mc.bits);
+        of_state = oc.next_base + read(oc.bits);
       }
       if (VX_LIKELY(ip >= refill_limit)) {
         refill_fast();
@@ -1385,13 +1386,16 @@ class ZstdDecoder {
     if (!prefetch_) {
       // Each sequence is executed as soon as it is decoded, its bounds
       // checked first.
+      size_t literals_left = literal_count;
+      size_t room = block_max;
       const auto step = [&](bool last) VX_ZSTD_INLINE_LAMBDA {
         const Sequence seq = decode(last);
-        if (VX_UNLIKELY((seq.literals > static_cast<size_t>(lit_end - lit)) |
-                        (seq.literals + seq.match > static_cast<size_t>(op_end - op)))) {
-          Fail(seq.literals > static_cast<size_t>(lit_end - lit) ? kMsgLiteralsOverrun
-                                                                 : kMsgBlockOverrun);
+        const size_t produced = seq.literals + seq.match;
+        if (VX_UNLIKELY((seq.literals > literals_left) | (produced > room))) {
+          Fail(seq.literals > literals_left ? kMsgLiteralsOverrun : kMsgBlockOverrun);
         }
+        literals_left -= seq.literals;
+        room -= produced;
         execute(seq.literals, seq.match, seq.offset);
       };
       for (uint32_t n = count - 1; n > 0; --n) step(false);
