@@ -438,16 +438,15 @@ size_t ReadFseCounts(const uint8_t* src, size_t avail, int max_symbol, int max_l
   return used;
 }
 
-// Spreads the symbols over a table of 1 << log cells and gives each cell its
-// transition. `cells` must hold 1 << log entries.
-void BuildFse(const int16_t* counts, int nsymbols, int log, FseCell* cells) {
+// Spreads the symbols over a table of 1 << log cells, writing each cell's
+// symbol to `symbols`, and sets next[s] to symbol s's first state.
+void SpreadFse(const int16_t* counts, int nsymbols, int log, uint8_t* symbols, uint16_t* next) {
   const uint32_t size = 1u << log;
   const uint32_t mask = size - 1;
-  uint16_t next[256];
   uint32_t high = size - 1;
   for (int s = 0; s < nsymbols; ++s) {
     if (counts[s] == -1) {
-      cells[high--].symbol = static_cast<uint8_t>(s);
+      symbols[high--] = static_cast<uint8_t>(s);
       next[s] = 1;
     } else {
       next[s] = static_cast<uint16_t>(counts[s]);
@@ -457,16 +456,26 @@ void BuildFse(const int16_t* counts, int nsymbols, int log, FseCell* cells) {
   uint32_t pos = 0;
   for (int s = 0; s < nsymbols; ++s) {
     for (int i = 0; i < counts[s]; ++i) {
-      cells[pos].symbol = static_cast<uint8_t>(s);
+      symbols[pos] = static_cast<uint8_t>(s);
       do {
         pos = (pos + step) & mask;
       } while (pos > high);
     }
   }
   if (pos != 0) Fail(kMsgFseTable);
+}
+
+// Gives each of the 1 << log cells its symbol and transition. `cells` must
+// hold 1 << log entries.
+void BuildFse(const int16_t* counts, int nsymbols, int log, FseCell* cells) {
+  uint8_t symbols[1u << kMaxWeightLog];
+  uint16_t next[256];
+  SpreadFse(counts, nsymbols, log, symbols, next);
+  const uint32_t size = 1u << log;
   for (uint32_t u = 0; u < size; ++u) {
-    const uint32_t state = next[cells[u].symbol]++;
+    const uint32_t state = next[symbols[u]]++;
     const int nb = log - HighBit(state);
+    cells[u].symbol = symbols[u];
     cells[u].bits = static_cast<uint8_t>(nb);
     cells[u].next_base = static_cast<uint16_t>((state << nb) - size);
   }
@@ -806,16 +815,21 @@ void FillSeqCell(SeqKind kind, int symbol, SeqCell& cell) {
 }
 
 void BuildSeqTable(SeqKind kind, const int16_t* counts, int nsymbols, int log, SeqTable& table) {
-  FseCell cells[1u << kMaxLiteralLengthLog];
-  BuildFse(counts, nsymbols, log, cells);
-  // Each symbol's value fields, worked out once rather than once per cell.
+  uint8_t symbols[1u << kMaxLiteralLengthLog];
+  uint16_t next[kMaxMatchLengthCode + 1];
+  SpreadFse(counts, nsymbols, log, symbols, next);
+  // Each symbol's value fields, worked out once rather than once per cell,
+  // then each cell's transition and values in one pass.
   SeqCell values[kMaxMatchLengthCode + 1];
   for (int s = 0; s < nsymbols; ++s) FillSeqCell(kind, s, values[s]);
-  for (uint32_t u = 0; u < (1u << log); ++u) {
+  const uint32_t size = 1u << log;
+  for (uint32_t u = 0; u < size; ++u) {
+    const uint32_t state = next[symbols[u]]++;
+    const int nb = log - HighBit(state);
     SeqCell& c = table.cells[u];
-    const SeqCell& v = values[cells[u].symbol];
-    c.next_base = static_cast<uint16_t>(cells[u].next_base + table.first);
-    c.bits = cells[u].bits;
+    const SeqCell& v = values[symbols[u]];
+    c.next_base = static_cast<uint16_t>((state << nb) - size + table.first);
+    c.bits = static_cast<uint8_t>(nb);
     c.extra_bits = v.extra_bits;
     c.base = v.base;
   }
