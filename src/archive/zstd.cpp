@@ -7,7 +7,11 @@
 //    block: every bound is known before decoding starts.
 //  - The backward bit reader keeps a 64-bit container refilled with one
 //    unaligned load, so one refill pays for a whole sequence (its extra bits
-//    and the three state updates) unless its extra bits pass 31.
+//    and the three state updates) unless its extra bits pass 31. In the
+//    sequence loop the reader, the three states and the tables are locals
+//    that stay in registers, and the reader counts the bits still at hand,
+//    so a read is a subtraction, a shift and (with BMI2) one masking
+//    instruction.
 //  - The four literal streams are decoded in one interleaved loop (their
 //    dependency chains overlap), with one table lookup per literal. There
 //    each stream is two registers: a container whose marker bit counts the
@@ -18,8 +22,9 @@
 //    tables share one array, so one base register serves all three.
 //  - Tables are rebuilt for most blocks, so building them is kept short:
 //    Huffman cells are placed in one pass over the symbols, sequence cells
-//    take each symbol's values from a per-symbol list, and the predefined
-//    sequence tables are built once while nothing replaces them.
+//    get their transition and their symbol's values (from a per-symbol
+//    list) in one pass, and the predefined sequence tables are built once
+//    while nothing replaces them.
 //  - The literal and sequence loops are compiled twice, the second time for
 //    processors with BMI2, whose shifts by a register amount are one
 //    instruction; the choice is made once per process.
@@ -30,9 +35,11 @@
 //    the copy loops never test a length byte by byte. The bounds of a block
 //    are checked as its sequences are decoded, so executing them checks
 //    only whether a match reaches into the ring's previous lap.
-//  - Sequences are decoded eight ahead of their execution and each match's
-//    source is prefetched as it is decoded, so a match reaching far back
-//    does not stall the copy loop on a cache miss.
+//  - Within a window the caches hold (kPrefetchWindow), each sequence is
+//    executed as soon as it is decoded. Beyond it, sequences are decoded
+//    eight ahead of their execution and each match's source is prefetched
+//    as it is decoded, so a match reaching far back does not stall the copy
+//    loop on a cache miss.
 //  - The output buffer is a ring holding the window and one block, never
 //    moved: a block that does not fit before its end starts again at the
 //    buffer start, and the rare match reaching back across that wrap takes
@@ -1298,9 +1305,9 @@ class ZstdDecoder {
       avail += static_cast<int32_t>(taken & ~7u);
       bits = Load64(ip);
     };
-    // Refills near the start: steps back at most to it.
-    // An overrun container (avail below zero) is always at the stream start,
-    // since a fast refill leaves 57 bits or more, so this leaves it as it is.
+    // Refills near the start: steps back at most to it. An overrun
+    // container (avail below zero) is always at the start, since any other
+    // refill leaves 57 bits or more, so this leaves it overrun.
     const auto refill_careful = [&]() VX_ZSTD_INLINE_LAMBDA {
       size_t back = static_cast<uint32_t>(64 - avail) >> 3;
       const size_t room = static_cast<size_t>(ip - stream_start);
