@@ -6,6 +6,13 @@
 // made under the build tree on first use. Each decoder turns the whole frame
 // into one memory buffer (ours through a stream that copies into it), and the
 // outputs are compared once with the original.
+//
+// The target compares ours with libzstd's one-shot call, which decodes
+// straight into the caller's buffer; ours pays one more copy of the output,
+// from its window into the stream, as an extractor writing a file pays in
+// its write call. For a like-for-like view the last columns time libzstd's
+// streaming decoder written through the same kind of stream, in pieces of
+// its recommended output size, as an extractor built on libzstd would.
 #include <time.h>
 #include <zstd.h>
 
@@ -93,6 +100,23 @@ size_t Theirs(const std::vector<uint8_t>& frame, uint8_t* out, size_t capacity) 
   return ZSTD_isError(n) ? 0 : n;
 }
 
+size_t TheirsStreamed(const std::vector<uint8_t>& frame, uint8_t* out, size_t capacity) {
+  static ZSTD_DStream* const stream = ZSTD_createDStream();
+  static std::vector<uint8_t> piece(ZSTD_DStreamOutSize());
+  static BufferSink sink;
+  sink.Reset(out, capacity);
+  ZSTD_initDStream(stream);
+  ZSTD_inBuffer in{frame.data(), frame.size(), 0};
+  for (;;) {
+    ZSTD_outBuffer o{piece.data(), piece.size(), 0};
+    const size_t left = ZSTD_decompressStream(stream, &o, &in);
+    if (ZSTD_isError(left)) return 0;
+    sink.WriteBuffer(piece.data(), static_cast<int64_t>(o.pos));
+    if (left == 0) return sink.size();
+    if (o.pos == 0 && in.pos == in.size) return 0;  // the frame ends early
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -108,9 +132,8 @@ int main(int argc, char** argv) {
   }
   const fs::path dir = BenchDataDir();
   const fs::path tar = dir / "zstd-corpus.tar";
-  if (!Make(tar, "tar -C '" + tree.parent_path().string() + "' -cf - '" +
-                     tree.filename().string() + "' | head -c 100000000 > '" + tar.string() +
-                     "'")) {
+  if (!Make(tar, "tar -C '" + tree.parent_path().string() + "' -cf - '" + tree.filename().string() +
+                     "' | head -c 100000000 > '" + tar.string() + "'")) {
     return 1;
   }
   const std::vector<uint8_t> original = ReadFile(tar);
@@ -122,7 +145,8 @@ int main(int argc, char** argv) {
   };
   std::printf("corpus: first %.1f MB of a tar of %s\n", original.size() / 1e6, tree.c_str());
   std::printf("MB/s of output, checksum included (thread CPU time, best of %d):\n", rounds);
-  std::printf("  %-6s %10s %10s %10s %8s\n", "level", "packed MB", "ours", "libzstd", "ratio");
+  std::printf("  %-6s %10s %10s %10s %8s %10s %8s\n", "level", "packed MB", "ours", "libzstd",
+              "ratio", "streamed", "ratio");
   for (const Level& level : {Level{"-3", "3"}, Level{"-19", "19"}}) {
     const fs::path packed = dir / (std::string("zstd-corpus.tar.") + level.suffix + ".zst");
     if (!Make(packed, std::string("zstd -q -f ") + level.flags + " '" + tar.string() + "' -o '" +
@@ -130,7 +154,7 @@ int main(int argc, char** argv) {
       return 1;
     }
     const std::vector<uint8_t> frame = ReadFile(packed);
-    for (auto* decode : {Ours, Theirs}) {
+    for (auto* decode : {Ours, Theirs, TheirsStreamed}) {
       std::fill(out.begin(), out.end(), 0);
       const size_t n = decode(frame, out.data(), out.size());
       if (n != original.size() || std::memcmp(out.data(), original.data(), n) != 0) {
@@ -139,10 +163,10 @@ int main(int argc, char** argv) {
         return 1;
       }
     }
-    double best[2] = {1e9, 1e9};
+    double best[3] = {1e9, 1e9, 1e9};
     for (int r = 0; r < rounds; ++r) {
       int k = 0;
-      for (auto* decode : {Ours, Theirs}) {
+      for (auto* decode : {Ours, Theirs, TheirsStreamed}) {
         const double start = ThreadSeconds();
         decode(frame, out.data(), out.size());
         best[k] = std::min(best[k], ThreadSeconds() - start);
@@ -151,9 +175,10 @@ int main(int argc, char** argv) {
     }
     const double ours = original.size() / best[0] / 1e6;
     const double theirs = original.size() / best[1] / 1e6;
-    std::printf("  %-6s %10.1f %10.1f %10.1f %7.2fx\n", level.flags, frame.size() / 1e6, ours,
-                theirs, ours / theirs);
+    const double streamed = original.size() / best[2] / 1e6;
+    std::printf("  %-6s %10.1f %10.1f %10.1f %7.2fx %10.1f %7.2fx\n", level.flags,
+                frame.size() / 1e6, ours, theirs, ours / theirs, streamed, ours / streamed);
   }
-  std::printf("target: ratio >= 0.80\n");
+  std::printf("target: ratio to the one-shot libzstd >= 0.80\n");
   return 0;
 }

@@ -7,7 +7,11 @@
 //    block: every bound is known before decoding starts.
 //  - The backward bit reader keeps a 64-bit container refilled with one
 //    unaligned load, so one refill pays for a whole sequence (its extra bits
-//    and the three state updates) unless its extra bits pass 31.
+//    and the three state updates) unless its extra bits pass 31. In the
+//    sequence loop the reader, the three states and the tables are locals
+//    that stay in registers, and the reader counts the bits still at hand,
+//    so a read is a subtraction, a shift and (with BMI2) one masking
+//    instruction.
 //  - The four literal streams are decoded in one interleaved loop (their
 //    dependency chains overlap), with one table lookup per literal. There
 //    each stream is two registers: a container whose marker bit counts the
@@ -18,8 +22,9 @@
 //    tables share one array, so one base register serves all three.
 //  - Tables are rebuilt for most blocks, so building them is kept short:
 //    Huffman cells are placed in one pass over the symbols, sequence cells
-//    take each symbol's values from a per-symbol list, and the predefined
-//    sequence tables are built once while nothing replaces them.
+//    get their transition and their symbol's values (from a per-symbol
+//    list) in one pass, and the predefined sequence tables are built once
+//    while nothing replaces them.
 //  - The literal and sequence loops are compiled twice, the second time for
 //    processors with BMI2, whose shifts by a register amount are one
 //    instruction; the choice is made once per process.
@@ -30,9 +35,11 @@
 //    the copy loops never test a length byte by byte. The bounds of a block
 //    are checked as its sequences are decoded, so executing them checks
 //    only whether a match reaches into the ring's previous lap.
-//  - Sequences are decoded eight ahead of their execution and each match's
-//    source is prefetched as it is decoded, so a match reaching far back
-//    does not stall the copy loop on a cache miss.
+//  - Within a window the caches hold (kPrefetchWindow), each sequence is
+//    executed as soon as it is decoded. Beyond it, sequences are decoded
+//    eight ahead of their execution and each match's source is prefetched
+//    as it is decoded, so a match reaching far back does not stall the copy
+//    loop on a cache miss.
 //  - The output buffer is a ring holding the window and one block, never
 //    moved: a block that does not fit before its end starts again at the
 //    buffer start, and the rare match reaching back across that wrap takes
@@ -70,6 +77,10 @@ constexpr size_t kReadPiece = 64 * 1024;
 // its full size, when smaller) and grows fourfold as the output needs, so a
 // frame that names a large window but holds little data takes little memory.
 constexpr size_t kFirstBuffer = size_t{1} << 20;
+// Beyond this much history matches are decoded ahead and their sources
+// prefetched; within it they mostly hit the caches, and the plain loop, with
+// fewer instructions per sequence, is faster (measured at 2 and 8 MiB).
+constexpr size_t kPrefetchWindow = size_t{8} << 20;
 // Decoded output leaves for the destination once this much is pending.
 constexpr size_t kWritePiece = 256 * 1024;
 constexpr uint64_t kMinWindow = 1u << 10;
@@ -175,6 +186,21 @@ inline uint32_t Load24(const uint8_t* p) {
 }
 inline uint32_t Load16(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8);
+}
+
+// The low `n` (at most 63) bits of `v`. With BMI2 that is one instruction,
+// which the compiler does not always find on its own inside the sequence
+// loop.
+template <bool kBmi2>
+VX_ZSTD_INLINE uint64_t LowBits(uint64_t v, uint32_t n) {
+#if VX_ZSTD_BMI2 && defined(__x86_64__)
+  if constexpr (kBmi2) {
+    uint64_t r;
+    __asm__("bzhi %q2, %1, %0" : "=r"(r) : "rm"(v), "r"(uint64_t{n}));
+    return r;
+  }
+#endif
+  return v & ((uint64_t{1} << n) - 1);
 }
 
 // Copies at least `n` bytes in 16-byte steps; `dst` and `src` are 16 or more
@@ -419,16 +445,15 @@ size_t ReadFseCounts(const uint8_t* src, size_t avail, int max_symbol, int max_l
   return used;
 }
 
-// Spreads the symbols over a table of 1 << log cells and gives each cell its
-// transition. `cells` must hold 1 << log entries.
-void BuildFse(const int16_t* counts, int nsymbols, int log, FseCell* cells) {
+// Spreads the symbols over a table of 1 << log cells, writing each cell's
+// symbol to `symbols`, and sets next[s] to symbol s's first state.
+void SpreadFse(const int16_t* counts, int nsymbols, int log, uint8_t* symbols, uint16_t* next) {
   const uint32_t size = 1u << log;
   const uint32_t mask = size - 1;
-  uint16_t next[256];
   uint32_t high = size - 1;
   for (int s = 0; s < nsymbols; ++s) {
     if (counts[s] == -1) {
-      cells[high--].symbol = static_cast<uint8_t>(s);
+      symbols[high--] = static_cast<uint8_t>(s);
       next[s] = 1;
     } else {
       next[s] = static_cast<uint16_t>(counts[s]);
@@ -438,16 +463,26 @@ void BuildFse(const int16_t* counts, int nsymbols, int log, FseCell* cells) {
   uint32_t pos = 0;
   for (int s = 0; s < nsymbols; ++s) {
     for (int i = 0; i < counts[s]; ++i) {
-      cells[pos].symbol = static_cast<uint8_t>(s);
+      symbols[pos] = static_cast<uint8_t>(s);
       do {
         pos = (pos + step) & mask;
       } while (pos > high);
     }
   }
   if (pos != 0) Fail(kMsgFseTable);
+}
+
+// Gives each of the 1 << log cells its symbol and transition. `cells` must
+// hold 1 << log entries.
+void BuildFse(const int16_t* counts, int nsymbols, int log, FseCell* cells) {
+  uint8_t symbols[1u << kMaxWeightLog];
+  uint16_t next[256];
+  SpreadFse(counts, nsymbols, log, symbols, next);
+  const uint32_t size = 1u << log;
   for (uint32_t u = 0; u < size; ++u) {
-    const uint32_t state = next[cells[u].symbol]++;
+    const uint32_t state = next[symbols[u]]++;
     const int nb = log - HighBit(state);
+    cells[u].symbol = symbols[u];
     cells[u].bits = static_cast<uint8_t>(nb);
     cells[u].next_base = static_cast<uint16_t>((state << nb) - size);
   }
@@ -787,16 +822,21 @@ void FillSeqCell(SeqKind kind, int symbol, SeqCell& cell) {
 }
 
 void BuildSeqTable(SeqKind kind, const int16_t* counts, int nsymbols, int log, SeqTable& table) {
-  FseCell cells[1u << kMaxLiteralLengthLog];
-  BuildFse(counts, nsymbols, log, cells);
-  // Each symbol's value fields, worked out once rather than once per cell.
+  uint8_t symbols[1u << kMaxLiteralLengthLog];
+  uint16_t next[kMaxMatchLengthCode + 1];
+  SpreadFse(counts, nsymbols, log, symbols, next);
+  // Each symbol's value fields, worked out once rather than once per cell,
+  // then each cell's transition and values in one pass.
   SeqCell values[kMaxMatchLengthCode + 1];
   for (int s = 0; s < nsymbols; ++s) FillSeqCell(kind, s, values[s]);
-  for (uint32_t u = 0; u < (1u << log); ++u) {
+  const uint32_t size = 1u << log;
+  for (uint32_t u = 0; u < size; ++u) {
+    const uint32_t state = next[symbols[u]]++;
+    const int nb = log - HighBit(state);
     SeqCell& c = table.cells[u];
-    const SeqCell& v = values[cells[u].symbol];
-    c.next_base = static_cast<uint16_t>(cells[u].next_base + table.first);
-    c.bits = cells[u].bits;
+    const SeqCell& v = values[symbols[u]];
+    c.next_base = static_cast<uint16_t>((state << nb) - size + table.first);
+    c.bits = static_cast<uint8_t>(nb);
     c.extra_bits = v.extra_bits;
     c.base = v.base;
   }
@@ -999,6 +1039,7 @@ class ZstdDecoder {
     // kSlack on both sides of a block (see Wrap).
     window_ = static_cast<size_t>(size_known ? std::min(window, content_size) : window);
     full_size_ = window_ + block_max + 2 * kSlack;
+    prefetch_ = window_ > kPrefetchWindow;
 
     pos_ = flushed_ = 0;
     wrapped_ = false;
@@ -1191,22 +1232,23 @@ class ZstdDecoder {
 
   size_t DecodeSequencesGeneric(const uint8_t* p, const uint8_t* end, const uint8_t* literals,
                                 size_t literal_count, uint8_t* out, size_t block_max) {
-    return DecodeSequences(p, end, literals, literal_count, out, block_max);
+    return DecodeSequences<false>(p, end, literals, literal_count, out, block_max);
   }
 #if VX_ZSTD_BMI2
   __attribute__((target("bmi2"))) size_t DecodeSequencesBmi2(const uint8_t* p, const uint8_t* end,
                                                              const uint8_t* literals,
                                                              size_t literal_count, uint8_t* out,
                                                              size_t block_max) {
-    return DecodeSequences(p, end, literals, literal_count, out, block_max);
+    return DecodeSequences<true>(p, end, literals, literal_count, out, block_max);
   }
 #else
   size_t DecodeSequencesBmi2(const uint8_t* p, const uint8_t* end, const uint8_t* literals,
                              size_t literal_count, uint8_t* out, size_t block_max) {
-    return DecodeSequences(p, end, literals, literal_count, out, block_max);
+    return DecodeSequences<false>(p, end, literals, literal_count, out, block_max);
   }
 #endif
 
+  template <bool kBmi2>
   VX_ZSTD_INLINE size_t DecodeSequences(const uint8_t* p, const uint8_t* end,
                                         const uint8_t* literals, size_t literal_count, uint8_t* out,
                                         size_t block_max) {
@@ -1239,10 +1281,41 @@ class ZstdDecoder {
 
     BackBits in;
     in.Init(p, end - p, kMsgSequenceStream);
-    uint32_t ll_state = ll_.first + in.Read(ll_.log);
-    uint32_t of_state = of_.first + in.Read(of_.log);
-    uint32_t ml_state = ml_.first + in.Read(ml_.log);
+    size_t ll_state = ll_.first + in.Read(ll_.log);
+    size_t of_state = of_.first + in.Read(of_.log);
+    size_t ml_state = ml_.first + in.Read(ml_.log);
     in.Reload();
+    // The loop's own bit reader, all in locals so that it stays in
+    // registers: `avail` counts the container's bits not yet taken (below
+    // zero once the stream is overrun), so a read is a subtraction, a shift
+    // and a mask. `stream_start` is the stream's first byte.
+    const uint8_t* ip = in.p;
+    uint64_t bits = in.bits;
+    int32_t avail = 64 - static_cast<int32_t>(in.consumed);
+    const uint8_t* const stream_start = in.start;
+    const uint8_t* const refill_limit = stream_start + 8;
+    const auto read = [&](uint32_t n) VX_ZSTD_INLINE_LAMBDA -> size_t {  // n <= 31
+      avail -= static_cast<int32_t>(n);
+      return static_cast<size_t>(LowBits<kBmi2>(bits >> (avail & 63), n));
+    };
+    // Refills while the stream is 8 or more bytes from its start.
+    const auto refill_fast = [&]() VX_ZSTD_INLINE_LAMBDA {
+      const uint32_t taken = static_cast<uint32_t>(64 - avail);
+      ip -= taken >> 3;
+      avail += static_cast<int32_t>(taken & ~7u);
+      bits = Load64(ip);
+    };
+    // Refills near the start: steps back at most to it. An overrun
+    // container (avail below zero) is always at the start, since any other
+    // refill leaves 57 bits or more, so this leaves it overrun.
+    const auto refill_careful = [&]() VX_ZSTD_INLINE_LAMBDA {
+      size_t back = static_cast<uint32_t>(64 - avail) >> 3;
+      const size_t room = static_cast<size_t>(ip - stream_start);
+      if (back > room) back = room;
+      ip -= back;
+      avail += static_cast<int32_t>(back * 8);
+      bits = Load64(ip);
+    };
 
     const SeqCell* const cells = seq_cells_.data();
     const uint8_t* lit = literals;
@@ -1252,26 +1325,19 @@ class ZstdDecoder {
     const uint8_t* const history = buffer_.get();
     size_t rep0 = rep_[0], rep1 = rep_[1], rep2 = rep_[2];
 
-    // Sequences are decoded kAhead ahead of their execution, and the source
-    // of each match is prefetched when it is decoded: by the time the match
-    // is copied its bytes are in the cache even when they lie megabytes
-    // back. `ahead` is where the newest decoded sequence's match will be
-    // written, as an offset from the buffer start.
-    Sequence ring[kAhead];
-    size_t ahead = static_cast<size_t>(op - history);
-    const size_t lap_end = lap_end_;
-    const size_t ahead_end = ahead + block_max;
-    size_t literals_used = 0;
+    // One sequence's values from the bit stream, the repeat offsets and the
+    // states updated (not after the last sequence) and the container
+    // refilled.
     const auto decode = [&](bool last) VX_ZSTD_INLINE_LAMBDA -> Sequence {
       const SeqCell& lc = cells[ll_state];
       const SeqCell& oc = cells[of_state];
       const SeqCell& mc = cells[ml_state];
       // Offset bits come first, then the match length's, then the literal
       // length's; past 24 offset bits the container is refilled between.
-      size_t offset = oc.base + in.Read(oc.extra_bits);
-      if (VX_UNLIKELY(oc.extra_bits > 24)) in.Reload();
-      const size_t match = mc.base + in.Read(mc.extra_bits);
-      const size_t length = lc.base + in.Read(lc.extra_bits);
+      size_t offset = oc.base + read(oc.extra_bits);
+      if (VX_UNLIKELY(oc.extra_bits > 24)) refill_careful();
+      const size_t match = mc.base + read(mc.extra_bits);
+      const size_t length = lc.base + read(lc.extra_bits);
       // Offset values 1 to 3 name a repeat offset, shifted by one when there
       // are no literals; larger values are the offset plus 3.
       if (offset > 3) {
@@ -1299,35 +1365,23 @@ class ZstdDecoder {
       // state updates (at most 9 + 9 + 8) usually fit, and one refill per
       // sequence does.
       if (VX_LIKELY(!last)) {
-        if (VX_UNLIKELY(oc.extra_bits + mc.extra_bits + lc.extra_bits > 31)) in.Reload();
-        ll_state = lc.next_base + in.Read(lc.bits);
-        ml_state = mc.next_base + in.Read(mc.bits);
-        of_state = oc.next_base + in.Read(oc.bits);
+        if (VX_UNLIKELY(avail < kMaxLiteralLengthLog + kMaxMatchLengthLog + kMaxOffsetLog)) {
+          refill_careful();
+        }
+        ll_state = lc.next_base + read(lc.bits);
+        ml_state = mc.next_base + read(mc.bits);
+        of_state = oc.next_base + read(oc.bits);
       }
-      if (VX_LIKELY(in.FarFromStart())) {
-        in.ReloadFast();
+      if (VX_LIKELY(ip >= refill_limit)) {
+        refill_fast();
       } else {
-        in.Reload();
-        if (VX_UNLIKELY(in.Overflowed())) Fail(kMsgSequenceStream);
-      }
-      // Only a hint: a corrupt offset makes an address outside the buffer,
-      // which a prefetch never faults on; execution checks it.
-      ahead += length;
-      const uintptr_t from =
-          reinterpret_cast<uintptr_t>(history) + ahead - offset + (offset > ahead ? lap_end : 0);
-      VX_PREFETCH(from);
-      VX_PREFETCH(from + 32);
-      ahead += match;
-      // The bounds of the whole block, checked here so that execution, which
-      // follows in the same order, needs no checks of its own.
-      literals_used += length;
-      if (VX_UNLIKELY((ahead > ahead_end) | (literals_used > literal_count))) {
-        Fail(literals_used > literal_count ? kMsgLiteralsOverrun : kMsgBlockOverrun);
+        refill_careful();
+        if (VX_UNLIKELY(ip == stream_start && avail < 0)) Fail(kMsgSequenceStream);
       }
       return Sequence{length, match, offset};
     };
 
-    // Execute: literals, then the match, both within bounds decode() checked.
+    // Execute: literals, then the match, both within bounds checked before.
     // The first 16 bytes of each are copied at once; every copy may overrun
     // into the slack.
     const auto execute = [&](size_t length, size_t match, size_t offset) VX_ZSTD_INLINE_LAMBDA {
@@ -1350,30 +1404,78 @@ class ZstdDecoder {
       op += match;
     };
 
-    const uint32_t warm = std::min<uint32_t>(count, kAhead);
-    for (uint32_t i = 0; i < warm; ++i) ring[i] = decode(i + 1 == count);
-    uint32_t i = 0;
-    if (count > kAhead) {
-      // The main loop: each sequence decoded here has another after it.
-      // The slot's fields are taken into registers before the slot is
-      // reused.
-      for (; i + kAhead + 1 < count; ++i) {
+    if (!prefetch_) {
+      // Each sequence is executed as soon as it is decoded, its bounds
+      // checked first.
+      size_t literals_left = literal_count;
+      size_t room = block_max;
+      const auto step = [&](bool last) VX_ZSTD_INLINE_LAMBDA {
+        const Sequence seq = decode(last);
+        const size_t produced = seq.literals + seq.match;
+        if (VX_UNLIKELY((seq.literals > literals_left) | (produced > room))) {
+          Fail(seq.literals > literals_left ? kMsgLiteralsOverrun : kMsgBlockOverrun);
+        }
+        literals_left -= seq.literals;
+        room -= produced;
+        execute(seq.literals, seq.match, seq.offset);
+      };
+      for (uint32_t n = count - 1; n > 0; --n) step(false);
+      step(true);
+    } else {
+      // Sequences are decoded kAhead ahead of their execution, and the
+      // source of each match is prefetched when it is decoded: by the time
+      // the match is copied its bytes are in the cache even when they lie
+      // megabytes back. `ahead` is where the newest decoded sequence's match
+      // will be written, as an offset from the buffer start. The bounds of
+      // the whole block are checked as the sequences are decoded, so
+      // execution, which follows in the same order, needs no checks of its
+      // own.
+      Sequence ring[kAhead];
+      size_t ahead = static_cast<size_t>(op - history);
+      const size_t lap_end = lap_end_;
+      const size_t ahead_end = ahead + block_max;
+      size_t literals_used = 0;
+      const auto decode_ahead = [&](bool last) VX_ZSTD_INLINE_LAMBDA -> Sequence {
+        const Sequence seq = decode(last);
+        // Only a hint: a corrupt offset makes an address outside the
+        // buffer, which a prefetch never faults on; execution checks it.
+        ahead += seq.literals;
+        const uintptr_t from = reinterpret_cast<uintptr_t>(history) + ahead - seq.offset +
+                               (seq.offset > ahead ? lap_end : 0);
+        VX_PREFETCH(from);
+        VX_PREFETCH(from + 32);
+        ahead += seq.match;
+        literals_used += seq.literals;
+        if (VX_UNLIKELY((ahead > ahead_end) | (literals_used > literal_count))) {
+          Fail(literals_used > literal_count ? kMsgLiteralsOverrun : kMsgBlockOverrun);
+        }
+        return seq;
+      };
+      const uint32_t warm = std::min<uint32_t>(count, kAhead);
+      for (uint32_t i = 0; i < warm; ++i) ring[i] = decode_ahead(i + 1 == count);
+      uint32_t i = 0;
+      if (count > kAhead) {
+        // The main loop: each sequence decoded here has another after it.
+        // The slot's fields are taken into registers before the slot is
+        // reused.
+        for (; i + kAhead + 1 < count; ++i) {
+          Sequence& slot = ring[i % kAhead];
+          const size_t length = slot.literals, match = slot.match, offset = slot.offset;
+          slot = decode_ahead(false);
+          execute(length, match, offset);
+        }
         Sequence& slot = ring[i % kAhead];
         const size_t length = slot.literals, match = slot.match, offset = slot.offset;
-        slot = decode(false);
+        slot = decode_ahead(true);
         execute(length, match, offset);
+        ++i;
       }
-      Sequence& slot = ring[i % kAhead];
-      const size_t length = slot.literals, match = slot.match, offset = slot.offset;
-      slot = decode(true);
-      execute(length, match, offset);
-      ++i;
+      for (; i < count; ++i) {
+        const Sequence& slot = ring[i % kAhead];
+        execute(slot.literals, slot.match, slot.offset);
+      }
     }
-    for (; i < count; ++i) {
-      const Sequence& slot = ring[i % kAhead];
-      execute(slot.literals, slot.match, slot.offset);
-    }
-    if (!in.Finished()) Fail(kMsgSequenceStream);
+    if (ip != stream_start || avail != 0) Fail(kMsgSequenceStream);
     rep_[0] = rep0;
     rep_[1] = rep1;
     rep_[2] = rep2;
@@ -1404,6 +1506,9 @@ class ZstdDecoder {
   SeqTable of_{false, 0, kSeqTableCells, seq_cells_.data() + kSeqTableCells};
   SeqTable ml_{false, 0, 2 * kSeqTableCells, seq_cells_.data() + 2 * kSeqTableCells};
   size_t rep_[3] = {1, 4, 8};
+  // Whether sequences are decoded ahead of their execution, with their
+  // matches prefetched: worth it for windows beyond the processor's caches.
+  bool prefetch_ = false;
   const bool bmi2_;
 };
 

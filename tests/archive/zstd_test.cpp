@@ -122,6 +122,82 @@ TEST(Zstd, LimitsAndRefusals) {
   EXPECT_TRUE(Decode({'P', 'K', 3, 4, 0, 0, 0, 0}).failed);
 }
 
+// A frame of one compressed block built by hand: `literals` raw literals,
+// then `count` sequences whose three codes each come from a one-symbol
+// table, so the sequence bit stream holds no bits but its end marker. The
+// frame names a window (1 KiB << exponent) and no content size, so the
+// window alone decides how the sequences are executed.
+std::vector<uint8_t> SequenceFrame(uint8_t window_exponent, size_t literals, uint32_t count,
+                                   uint8_t ll_code, uint8_t of_code, uint8_t ml_code) {
+  std::vector<uint8_t> block = {static_cast<uint8_t>((literals << 4) | 4),
+                                static_cast<uint8_t>(literals >> 4)};  // raw, 2-byte header
+  for (size_t i = 0; i < literals; ++i) block.push_back(static_cast<uint8_t>('A' + i % 26));
+  if (count < 128) {
+    block.push_back(static_cast<uint8_t>(count));
+  } else {
+    block.push_back(static_cast<uint8_t>((count >> 8) + 128));
+    block.push_back(static_cast<uint8_t>(count));
+  }
+  const std::vector<uint8_t> tail = {0x54, ll_code, of_code, ml_code, 0x01};
+  block.insert(block.end(), tail.begin(), tail.end());
+  const uint32_t header = static_cast<uint32_t>(block.size()) << 3 | 2 << 1 | 1;
+  std::vector<uint8_t> frame = {0x28,
+                                0xB5,
+                                0x2F,
+                                0xFD,
+                                0x00,
+                                static_cast<uint8_t>(window_exponent << 3),
+                                static_cast<uint8_t>(header),
+                                static_cast<uint8_t>(header >> 8),
+                                static_cast<uint8_t>(header >> 16)};
+  frame.insert(frame.end(), block.begin(), block.end());
+  return frame;
+}
+
+// Sequences that ask for more literals than the block has, for more output
+// than a block may hold, or for bits the stream does not have, are refused
+// with their own message, whether each sequence is executed as it is
+// decoded (a 1 KiB window) or decoded ahead of its copying (16 MiB); and
+// sequences that fit give the right bytes in both.
+TEST(Zstd, SequenceBoundsInBothExecutionOrders) {
+  // Literal length code 1 is one literal, offset code 0 the first repeat
+  // offset (1), match length code 31 a match of 34 and code 32 one of 35 or
+  // 36 after one extra bit.
+  struct Case {
+    size_t literals;
+    uint32_t count;
+    uint8_t ml_code;
+    const char* failure;  // nullptr: decodes
+  };
+  for (const uint8_t exponent : {0, 14}) {
+    const uint32_t block_max = exponent == 0 ? 1024 : 128 * 1024;
+    const uint32_t too_many = block_max / 35 + 1;
+    const Case cases[] = {
+        {20, 20, 31, nullptr},
+        {25, 20, 31, nullptr},
+        {19, 20, 31, "sequences use more literals than the block has"},
+        {too_many, too_many, 31, "sequences produce more than the block size limit"},
+        {1, 1, 32, "sequence bit stream is corrupt"},
+    };
+    for (const Case& c : cases) {
+      const Result r = Decode(SequenceFrame(exponent, c.literals, c.count, 1, 0, c.ml_code));
+      const std::string where = "window 1 KiB << " + std::to_string(exponent) + ", " +
+                                std::to_string(c.count) + " sequences";
+      if (c.failure) {
+        ASSERT_TRUE(r.failed) << where;
+        EXPECT_NE(r.message.find(c.failure), std::string::npos) << where << ": " << r.message;
+        continue;
+      }
+      ASSERT_FALSE(r.failed) << where << ": " << r.message;
+      std::vector<uint8_t> expected;
+      for (size_t i = 0; i < c.literals; ++i) {
+        expected.insert(expected.end(), i < c.count ? 35 : 1, static_cast<uint8_t>('A' + i % 26));
+      }
+      EXPECT_TRUE(r.output == expected) << where;
+    }
+  }
+}
+
 // Every truncation and a spread of bit flips must end in the decoder's error
 // (or, for a harmless flip, the right output), never a crash or a wrong
 // result reported as success.
@@ -241,7 +317,11 @@ TEST_F(ZstdTool, EveryLevelAndWindow) {
                               // back across the wrap.
                               {"-3 --zstd=wlog=10", false},
                               {"-19 --zstd=wlog=12", true},
-                              {"-5 --zstd=wlog=17", true}};
+                              {"-5 --zstd=wlog=17", true},
+                              // Windows beyond the caches, where matches are
+                              // decoded ahead of their copying and prefetched.
+                              {"--long=24 -3", true},
+                              {"-19 --zstd=wlog=24", true}};
   for (const auto& [name, data] : ToolInputs()) {
     for (const Setting& s : settings) {
       const auto frame = Compress(data, s.flags, s.piped);
@@ -279,23 +359,26 @@ TEST_F(ZstdTool, FramesInARowWithSkippableFrames) {
 }
 
 // A changed byte in a large checksummed frame is caught whatever the block
-// type it lands in.
+// type it lands in, with a small window and with one large enough for
+// matches to be decoded ahead of their copying.
 TEST_F(ZstdTool, ChecksumCatchesDamage) {
   if (IsSkipped()) return;
   const auto data = RepositorySources();
-  const auto frame = Compress(data, "-3");
-  int caught = 0;
-  for (size_t at = 20; at < frame.size(); at += frame.size() / 97) {
-    auto damaged = frame;
-    damaged[at] ^= 0x10;
-    const Result r = Decode(damaged);
-    if (r.failed) {
-      ++caught;
-    } else {
-      EXPECT_TRUE(r.output == data) << "byte " << at;
+  for (const bool large_window : {false, true}) {
+    const auto frame = large_window ? Compress(data, "--long=24 -3", true) : Compress(data, "-3");
+    int caught = 0;
+    for (size_t at = 20; at < frame.size(); at += frame.size() / 97) {
+      auto damaged = frame;
+      damaged[at] ^= 0x10;
+      const Result r = Decode(damaged);
+      if (r.failed) {
+        ++caught;
+      } else {
+        EXPECT_TRUE(r.output == data) << "byte " << at << (large_window ? " (large window)" : "");
+      }
     }
+    EXPECT_GT(caught, 90) << (large_window ? "large window" : "small window");
   }
-  EXPECT_GT(caught, 90);
 }
 
 }  // namespace
