@@ -52,6 +52,7 @@ constexpr char kMethod[] = "PPMd";
 // --- Format constants ---------------------------------------------------------
 
 constexpr uint32_t kMinOrder = 2;
+constexpr uint32_t kMinModelBytes = 2048;
 constexpr uint32_t kRestart = 0;
 constexpr uint32_t kCutOff = 1;
 
@@ -1277,19 +1278,19 @@ class Output {
 
 }  // namespace
 
-int64_t DecodePpmd(TAbDecodeJob& job) {
+namespace {
+
+int64_t Decode(TAbDecodeJob& job, uint32_t model_bytes) {
   Input in(job);
   const unsigned header = in.Byte() | unsigned{in.Byte()} << 8;
   const unsigned order = (header & 0xF) + 1;
-  const uint32_t mib = ((header >> 4) & 0xFF) + 1;
   const unsigned restore = header >> 12;
+  if (model_bytes == 0) model_bytes = (((header >> 4) & 0xFF) + 1) << 20;
   if (order < kMinOrder) Corrupt("the model order is below 2");
   if (restore > kCutOff) Corrupt("unsupported model restoration method");
-  if ((int64_t{mib} << 20) > job.memory_limit) {
-    Corrupt("the model needs more memory than allowed");
-  }
+  if (model_bytes > job.memory_limit) Corrupt("the model needs more memory than allowed");
 
-  Model model(in, mib << 20, order, restore);
+  Model model(in, model_bytes, order, restore);
   if (!model.StartCoder()) Corrupt("invalid range coder start");
 
   Output out(*job.dest);
@@ -1314,6 +1315,16 @@ int64_t DecodePpmd(TAbDecodeJob& job) {
   if (sym == -1 && !model.CoderFinished()) Corrupt("invalid data at the end marker");
   if (limit >= 0 && written < limit) Corrupt("the end marker comes before the declared size");
   return written;
+}
+
+}  // namespace
+
+int64_t DecodePpmd(TAbDecodeJob& job) {
+  return Decode(job, 0);
+}
+
+int64_t DecodePpmdWithModelSize(TAbDecodeJob& job, uint32_t model_bytes) {
+  return Decode(job, std::max(model_bytes, kMinModelBytes));
 }
 
 }  // namespace vx

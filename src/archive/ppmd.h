@@ -19,4 +19,9 @@ namespace vx {
 // raise EAbDecompressError.
 int64_t DecodePpmd(TAbDecodeJob& job);
 
+// The same with a model of `model_bytes` (at least 2048) instead of the
+// header's size, which cannot say less than 1 MiB: the fuzzer uses it to
+// fill the model, and restart or cut it off, within a few kilobytes.
+int64_t DecodePpmdWithModelSize(TAbDecodeJob& job, uint32_t model_bytes);
+
 }  // namespace vx
