@@ -55,6 +55,7 @@ constexpr uint32_t kMinOrder = 2;
 constexpr uint32_t kMinModelBytes = 2048;
 constexpr uint32_t kRestart = 0;
 constexpr uint32_t kCutOff = 1;
+constexpr int kMaxCutOffPasses = 40;
 
 constexpr uint32_t kUnitSize = 12;
 constexpr unsigned kNumIndexes =
@@ -682,7 +683,13 @@ void Model::RestoreModel(Context c1) {
     RestartModel();
   } else {
     while (SuffixRef(max_context_) != 0) max_context_ = Suffix(max_context_);
+    // Each pass frees what the previous one left without successors, one
+    // context level at a time, so a model the writer could cut down needs
+    // at most about max_order_ passes. A model that stays full past that
+    // would keep the writer cutting forever: no writer made it.
+    int passes = 0;
     do {
+      if (++passes > kMaxCutOffPasses) Corrupt("the model cannot be cut down to size");
       CutOff(max_context_, 0);
       ExpandTextArea();
     } while (UsedMemory() > 3 * (size_ >> 2));
