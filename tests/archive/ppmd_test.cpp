@@ -102,6 +102,34 @@ TEST(PpmdDecoder, KeptSamplesInEveryBuild) {
   }
 }
 
+uint32_t g_model_bytes = 0;
+int64_t DecodeWithModelSize(TAbDecodeJob& job) {
+  return DecodePpmdWithModelSize(job, g_model_bytes);
+}
+
+// Models far smaller than a header can ask for fill up within a few
+// kilobytes and are restarted or cut off again and again; the writer's
+// 1 MiB model is gone, so the output is wrong, but decoding must end in a
+// result or a clean error. A 2 KiB model is three quarters full with the
+// order-0 context alone, so it can never be cut down enough: that once
+// kept the decoder cutting forever.
+TEST(PpmdDecoder, TinyModelsEndCleanly) {
+  const std::string sep(1, test::Separator());
+  const std::string folder =
+      test::SourceDir() + sep + "tests" + sep + "archive" + sep + "samples" + sep + "ppmd" + sep;
+  for (const char* name : {"text.o6", "text.o16-cut"}) {
+    const auto packed = test::ReadFile(folder + name);
+    if (!packed) VX_SKIP_OR_FAIL("missing sample " + folder + name);
+    for (uint32_t bytes : {2048u, 2500u, 4096u, 6000u, 16384u, 65536u}) {
+      g_model_bytes = bytes;
+      const auto r = RunDecoder(DecodeWithModelSize, test::ToBytes(*packed), -1);
+      if (bytes == 2048 && std::string(name) == "text.o16-cut") {
+        EXPECT_NE(r.error.find("cannot be cut down"), std::string::npos) << r.error;
+      }
+    }
+  }
+}
+
 TEST(PpmdDecoder, SevenZipAtSeveralOrdersAndMemorySizes) {
   REQUIRE_SEVEN_ZIP();
   const auto inputs = test::LzmaSampleInputs();
