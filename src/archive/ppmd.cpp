@@ -26,12 +26,15 @@
 //
 // Hostile input cannot steer the model outside its block: input only picks
 // which symbol comes next, and the model's structure holds for any sequence
-// of symbols. Every range coder count is checked against its total; corrupt
-// input leaves through Corrupt().
+// of symbols. What input can do is make a sequence no writer would: every
+// range coder count is checked against its total, the few divisions by
+// model counts against zero, and a model that cutting off cannot shrink
+// (where a writer would cut forever) is refused after kMaxCutOffPasses.
+// Corrupt input leaves through Corrupt(). The fuzzer also runs models of a
+// few kilobytes (DecodePpmdWithModelSize), which fill up at once.
 #include "archive/ppmd.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
