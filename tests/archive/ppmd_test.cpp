@@ -175,6 +175,8 @@ TEST(PpmdDecoder, FullModelIsRestartedOrCutOffLikeTheWriters) {
     const auto members = SevenZipMembers(inputs, options);
     ASSERT_EQ(members.size(), 1u) << options;
     EXPECT_EQ(members[0].mib, 1u);
+    EXPECT_EQ(members[0].restore,
+              std::string(options).find("-mx=9") != std::string::npos ? 1u : 0u);
     ExpectSources(members, options);
   }
 }
