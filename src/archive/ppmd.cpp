@@ -1219,7 +1219,6 @@ int Model::DecodeSymbol() {
   }
 
   for (;;) {
-    State ps[256];
     const unsigned num_masked = NumStats(min_context_);
     do {
       ++order_fall_;
@@ -1227,28 +1226,36 @@ int Model::DecodeSymbol() {
       min_context_ = Suffix(min_context_);
     } while (NumStats(min_context_) == num_masked);
 
+    // The unmasked symbols' total, two states a step (a masked symbol's
+    // mask byte is 0, an unmasked one's 0xFF); nothing depends on the
+    // previous step, so the loads overlap.
+    const State stats = Stats(min_context_);
+    const State end = stats + (NumStats(min_context_) + 1) * kStateSize;
+    State s = stats;
     uint32_t hi_cnt = 0;
-    State s = Stats(min_context_);
-    const unsigned num = NumStats(min_context_) - num_masked;
-    unsigned i = 0;
-    do {
-      const unsigned k = char_mask_[Sym(s)];
-      hi_cnt += Freq(s) & k;
-      ps[i] = s;
+    if ((NumStats(min_context_) & 1) == 0) {
+      hi_cnt = Freq(s) & char_mask_[Sym(s)];
       s += kStateSize;
-      i += k & 1;
-    } while (i != num);
+    }
+    for (; s != end; s += 2 * kStateSize) {
+      const unsigned sym0 = Sym(s);
+      const unsigned sym1 = Sym(s + kStateSize);
+      hi_cnt += Freq(s) & char_mask_[sym0];
+      hi_cnt += Freq(s + kStateSize) & char_mask_[sym1];
+    }
 
     uint32_t freq_sum;
     See* see = MakeEscFreq(num_masked, &freq_sum);
     freq_sum += hi_cnt;
     const uint32_t count = Threshold(freq_sum);
     if (count < hi_cnt) {
-      State* pps = ps;
-      for (hi_cnt = 0; (hi_cnt += Freq(*pps)) <= count; ++pps) {
+      // The first unmasked symbol whose running total passes the count.
+      uint32_t total = 0;
+      for (s = stats;; s += kStateSize) {
+        total += Freq(s) & char_mask_[Sym(s)];
+        if (total > count) break;
       }
-      s = *pps;
-      Consume(hi_cnt - Freq(s), Freq(s));
+      Consume(total - Freq(s), Freq(s));
       see->Update();
       found_state_ = s;
       const unsigned symbol = Sym(s);
@@ -1258,9 +1265,7 @@ int Model::DecodeSymbol() {
     if (count >= freq_sum) return -2;
     Consume(hi_cnt, freq_sum - hi_cnt);
     see->summ = static_cast<uint16_t>(see->summ + freq_sum);
-    do {
-      char_mask_[Sym(ps[--i])] = 0;
-    } while (i != 0);
+    for (s = stats; s != end; s += kStateSize) char_mask_[Sym(s)] = 0;
   }
 }
 
