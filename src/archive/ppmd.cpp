@@ -21,8 +21,13 @@
 // Why it is fast enough: the work per byte is a short walk over one
 // context's symbols, usually the first (the most frequent symbol is kept
 // first); the range coder shifts in a byte only when the range has shrunk
-// below 2^24. PPMd is an order of magnitude slower than LZ decoders by
-// nature; what matters is doing no more than the model needs.
+// below 2^24. After an escape, the next context's unmasked total is summed
+// through a byte mask, two states a step with no step waiting on another,
+// instead of first listing the unmasked states: that walk over contexts of
+// up to 256 symbols is where binary data spends most of its time. PPMd is
+// an order of magnitude slower than LZ decoders by nature (the model is
+// pointer chasing through many megabytes); what matters is doing no more
+// than the model needs.
 //
 // Hostile input cannot steer the model outside its block: input only picks
 // which symbol comes next, and the model's structure holds for any sequence
