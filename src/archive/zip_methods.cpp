@@ -1,5 +1,5 @@
 // The methods of today's ZIP writers: bzip2 (12), LZMA (14), zstd (93, and
-// 20 from older writers), xz (95), and WinZip AES encryption (99) over any
+// 20 from older writers), xz (95), PPMd (98), and WinZip AES encryption (99) over any
 // method we decode. The member's compressed bytes reach the decoder straight
 // from the archive, through the traditional decryption, or through AES.
 #include <algorithm>
@@ -14,6 +14,7 @@
 #include "archive/lzma.h"
 #include "archive/method_decoder.h"
 #include "archive/password_requests.h"
+#include "archive/ppmd.h"
 #include "archive/progress.h"
 #include "archive/winzip_aes.h"
 #include "archive/xz.h"
@@ -38,6 +39,8 @@ Decoder NewerDecoderFor(uint16_t method) {
       return DecodeZstd;
     case 95:
       return DecodeXz;
+    case 98:
+      return DecodePpmd;
     default:
       return nullptr;
   }
