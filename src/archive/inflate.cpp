@@ -1025,8 +1025,13 @@ class Inflater {
   //    extra bits as a length entry of their own.
   // Debug builds check each lookup and each consume against the count.
   //
-  // Each iteration ends by looking up the next symbol before the match
-  // copy, so the table lookup overlaps the copy.
+  // With the 64-bit word each iteration ends by looking up the next symbol
+  // before the match copy, so the table lookup overlaps the copy. With the
+  // 32-bit word (i686, seven registers) the copy comes first: otherwise the
+  // bit buffer, its count and the input pointer are live across the copy
+  // beside its own pointers, and the input pointer and the length go to the
+  // stack on the path to the next lookup. The processor still overlaps the
+  // next refill and lookup with the copy, which they do not depend on.
   template <typename Word, bool kDeflate64, bool kCheckDistance>
   bool FastLoopGeneric(const DecodeTables& tables) {
     return FastLoop<Word, kDeflate64, kCheckDistance>(tables);
@@ -1104,7 +1109,13 @@ class Inflater {
     };
     auto next_dist = [&] {
       assert(bits() >= kDistRootBits);
-      return dist[bitbuf & kDistMask];
+      if constexpr (kWide) {
+        return dist[bitbuf & kDistMask];
+      } else {
+        // Addressed from the literal/length table's base, which i686 keeps
+        // anyway, rather than from a second base on the stack.
+        return litlen[kLitLenTableSize + (bitbuf & kDistMask)];
+      }
     };
     auto write_literal = [&](uint32_t entry) { *out++ = static_cast<uint8_t>(entry >> 16); };
 
@@ -1190,15 +1201,22 @@ class Inflater {
       if (kCheckDistance && distance > static_cast<size_t>(out - window_start)) {
         Corrupt(kMsgDistanceTooFar);
       }
-      if constexpr (kWide && kDeflate64) {
-        entry = next_litlen();
-        refill();
+      if constexpr (kWide) {
+        if constexpr (kDeflate64) {
+          entry = next_litlen();
+          refill();
+        } else {
+          refill();
+          entry = next_litlen();
+        }
+        CopyMatch(out, distance, length);
+        out += length;
       } else {
+        CopyMatch(out, distance, length);
+        out += length;
         refill();
         entry = next_litlen();
       }
-      CopyMatch(out, distance, length);
-      out += length;
     } while (within_bounds());
     SaveFast(bitbuf, bits(), in, out);
     return end_of_block;
