@@ -1025,13 +1025,8 @@ class Inflater {
   //    extra bits as a length entry of their own.
   // Debug builds check each lookup and each consume against the count.
   //
-  // With the 64-bit word each iteration ends by looking up the next symbol
-  // before the match copy, so the table lookup overlaps the copy. With the
-  // 32-bit word (i686, seven registers) the copy comes first: otherwise the
-  // bit buffer, its count and the input pointer are live across the copy
-  // beside its own pointers, and the input pointer and the length go to the
-  // stack on the path to the next lookup. The processor still overlaps the
-  // next refill and lookup with the copy, which they do not depend on.
+  // Each iteration ends by looking up the next symbol before the match
+  // copy, so the table lookup overlaps the copy.
   template <typename Word, bool kDeflate64, bool kCheckDistance>
   bool FastLoopGeneric(const DecodeTables& tables) {
     return FastLoop<Word, kDeflate64, kCheckDistance>(tables);
@@ -1079,6 +1074,12 @@ class Inflater {
     auto bits = [&] { return bitcount & 0xFF; };
     auto refill = [&] {
       bitbuf |= LoadWord<Word>(in) << (bitcount & (W::kBits - 1));
+      in += W::kRefillAdvance - ((bitcount >> 3) & W::kRefillAdvance);
+      bitcount |= W::kRefillGuarantee;
+    };
+    // The same with the input word at `in` loaded earlier.
+    auto refill_from = [&](Word word) {
+      bitbuf |= word << (bitcount & (W::kBits - 1));
       in += W::kRefillAdvance - ((bitcount >> 3) & W::kRefillAdvance);
       bitcount |= W::kRefillGuarantee;
     };
@@ -1187,11 +1188,21 @@ class Inflater {
       const uint32_t length = value_of(entry);
       consume(entry);
       entry = next_dist();
+      // The 32-bit word refills again after the distance. Its input word is
+      // loaded now, while the input pointer is in a register: on i686 the
+      // pointer goes to the stack during the distance, and reloading it
+      // there would put the stack round trip and the input load on the
+      // path to the next lookup.
+      [[maybe_unused]] Word ahead = 0;
       if constexpr (kDeflate64 || !kWide) refill();
+      if constexpr (!kWide) ahead = LoadWord<Word>(in);
       if (entry & kExceptional) {
         if (entry & kSubtable) {
           consume(entry);
-          if constexpr (!kWide) refill();
+          if constexpr (!kWide) {
+            refill();
+            ahead = LoadWord<Word>(in);
+          }
           entry = dist[(entry >> 16) + (bitbuf & LowBitsOf<Word>((entry >> 8) & 0xF))];
         }
         if (entry & kExceptional) Corrupt(kDeflate64 ? kMsgUnusedDistanceCode : kMsgDistanceSymbol);
@@ -1201,22 +1212,18 @@ class Inflater {
       if (kCheckDistance && distance > static_cast<size_t>(out - window_start)) {
         Corrupt(kMsgDistanceTooFar);
       }
-      if constexpr (kWide) {
-        if constexpr (kDeflate64) {
-          entry = next_litlen();
-          refill();
-        } else {
-          refill();
-          entry = next_litlen();
-        }
-        CopyMatch(out, distance, length);
-        out += length;
-      } else {
-        CopyMatch(out, distance, length);
-        out += length;
+      if constexpr (kWide && kDeflate64) {
+        entry = next_litlen();
+        refill();
+      } else if constexpr (kWide) {
         refill();
         entry = next_litlen();
+      } else {
+        refill_from(ahead);
+        entry = next_litlen();
       }
+      CopyMatch(out, distance, length);
+      out += length;
     } while (within_bounds());
     SaveFast(bitbuf, bits(), in, out);
     return end_of_block;
