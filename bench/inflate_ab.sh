@@ -26,7 +26,7 @@ if [ ! -f "$archive" ]; then
   echo "inflate_ab: skipped, no $archive (bench/vxzip_peers.sh makes it)"
   exit 0
 fi
-[ $# -gt 0 ] || { sed -n '8,12p' "$0"; exit 2; }
+[ $# -gt 0 ] || { sed -n '9,18p' "$0"; exit 2; }
 
 labels=() runners=() programs=() words=()
 for spec in "$@"; do
@@ -56,7 +56,7 @@ servers_down() {
   for prefix in "${servers[@]}"; do WINEPREFIX=$prefix /usr/lib/wine/wineserver -k 2>/dev/null || true; done
 }
 trap servers_down EXIT
-for prefix in "${servers[@]}"; do (WINEPREFIX=$prefix /usr/lib/wine/wineserver -p 2>/dev/null || true); done
+for prefix in "${servers[@]}"; do (WINEPREFIX=$prefix /usr/lib/wine/wineserver -p >/dev/null 2>&1 || true); done
 
 declare -A seconds=()
 for _ in $(seq "$runs"); do
