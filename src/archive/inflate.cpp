@@ -1077,6 +1077,12 @@ class Inflater {
       in += W::kRefillAdvance - ((bitcount >> 3) & W::kRefillAdvance);
       bitcount |= W::kRefillGuarantee;
     };
+    // The same with the input word at `in` loaded earlier.
+    auto refill_from = [&](Word word) {
+      bitbuf |= word << (bitcount & (W::kBits - 1));
+      in += W::kRefillAdvance - ((bitcount >> 3) & W::kRefillAdvance);
+      bitcount |= W::kRefillGuarantee;
+    };
     auto consume = [&](uint32_t entry) {
       assert((entry & 0xFF) <= bits());
       bitbuf >>= static_cast<uint8_t>(entry);
@@ -1104,7 +1110,13 @@ class Inflater {
     };
     auto next_dist = [&] {
       assert(bits() >= kDistRootBits);
-      return dist[bitbuf & kDistMask];
+      if constexpr (kWide) {
+        return dist[bitbuf & kDistMask];
+      } else {
+        // Addressed from the literal/length table's base, which i686 keeps
+        // anyway, rather than from a second base on the stack.
+        return litlen[kLitLenTableSize + (bitbuf & kDistMask)];
+      }
     };
     auto write_literal = [&](uint32_t entry) { *out++ = static_cast<uint8_t>(entry >> 16); };
 
@@ -1176,11 +1188,21 @@ class Inflater {
       const uint32_t length = value_of(entry);
       consume(entry);
       entry = next_dist();
+      // The 32-bit word refills again after the distance. Its input word is
+      // loaded now, while the input pointer is in a register: on i686 the
+      // pointer goes to the stack during the distance, and reloading it
+      // there would put the stack round trip and the input load on the
+      // path to the next lookup.
+      [[maybe_unused]] Word ahead = 0;
       if constexpr (kDeflate64 || !kWide) refill();
+      if constexpr (!kWide) ahead = LoadWord<Word>(in);
       if (entry & kExceptional) {
         if (entry & kSubtable) {
           consume(entry);
-          if constexpr (!kWide) refill();
+          if constexpr (!kWide) {
+            refill();
+            ahead = LoadWord<Word>(in);
+          }
           entry = dist[(entry >> 16) + (bitbuf & LowBitsOf<Word>((entry >> 8) & 0xF))];
         }
         if (entry & kExceptional) Corrupt(kDeflate64 ? kMsgUnusedDistanceCode : kMsgDistanceSymbol);
@@ -1193,8 +1215,11 @@ class Inflater {
       if constexpr (kWide && kDeflate64) {
         entry = next_litlen();
         refill();
-      } else {
+      } else if constexpr (kWide) {
         refill();
+        entry = next_litlen();
+      } else {
+        refill_from(ahead);
         entry = next_litlen();
       }
       CopyMatch(out, distance, length);
