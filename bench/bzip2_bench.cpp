@@ -19,11 +19,16 @@
 #include <vector>
 
 #include "archive/bzip2.h"
+#include "bench_support.h"
 #include "platform/stream.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+using vx::bench::BenchDataDir;
+using vx::bench::ReadAll;
+using vx::bench::ThreadSeconds;
 
 constexpr size_t kPieceSize = 2 << 20;
 constexpr size_t kCorpusSize = 48 << 20;
@@ -69,17 +74,6 @@ size_t Libbz2(const Piece& p, uint8_t* out) {
   return rc == BZ_OK ? size : 0;
 }
 
-double ThreadSeconds() {
-  timespec t;
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return t.tv_sec + t.tv_nsec * 1e-9;
-}
-
-std::vector<uint8_t> ReadAll(const fs::path& path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), {});
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -89,10 +83,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "no %s to build the corpus from\n", tree.c_str());
     return 1;
   }
-  std::error_code ec;
-  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-  const fs::path dir =
-      (ec ? fs::current_path() : exe.parent_path().parent_path()) / "bench-data" / "bzip2-corpus";
+  const fs::path dir = BenchDataDir() / "bzip2-corpus";
   if (!fs::exists(dir / "done")) {
     std::printf("making %s\n", dir.c_str());
     std::fflush(stdout);

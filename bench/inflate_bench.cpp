@@ -23,11 +23,15 @@
 
 #include "archive/crc32.h"
 #include "archive/inflate.h"
+#include "bench_support.h"
 #include "platform/stream.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+using vx::bench::BenchDataDir;
+using vx::bench::ThreadSeconds;
 
 struct Member {
   const uint8_t* data;
@@ -143,12 +147,6 @@ uint32_t LibdeflateDecode(const Member& m, uint8_t* out) {
   return libdeflate_crc32(0, out, actual);
 }
 
-double ThreadSeconds() {
-  timespec t;
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return t.tv_sec + t.tv_nsec * 1e-9;
-}
-
 // One decoder over one corpus.
 struct Job {
   const char* name;
@@ -190,14 +188,6 @@ void Measure(std::vector<Job>& jobs, int rounds) {
     }
     for (size_t j = 0; j < jobs.size(); ++j) jobs[j].seconds += best[j];
   }
-}
-
-fs::path BenchDataDir() {
-  std::error_code ec;
-  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-  const fs::path dir = (ec ? fs::current_path() : exe.parent_path().parent_path()) / "bench-data";
-  fs::create_directories(dir);
-  return dir;
 }
 
 std::string FindTool(std::initializer_list<const char*> names) {

@@ -27,29 +27,21 @@
 
 #include "archive/lzma.h"
 #include "archive/xz.h"
+#include "bench_support.h"
 #include "platform/stream.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::vector<uint8_t> ReadAll(const fs::path& path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), {});
-}
+using vx::bench::BenchDataDir;
+using vx::bench::ReadAll;
+using vx::bench::ThreadSeconds;
 
 bool Run(const std::string& command) {
   std::printf("  %s\n", command.c_str());
   std::fflush(stdout);
   return std::system(command.c_str()) == 0;
-}
-
-fs::path BenchDataDir() {
-  std::error_code ec;
-  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-  const fs::path dir = (ec ? fs::current_path() : exe.parent_path().parent_path()) / "bench-data";
-  fs::create_directories(dir);
-  return dir;
 }
 
 // Generated text and binary records, so the corpus does not depend only on
@@ -175,12 +167,6 @@ lzma_ret InitAlone(lzma_stream* s) {
 }
 lzma_ret InitStream(lzma_stream* s) {
   return lzma_stream_decoder(s, UINT64_MAX, 0);
-}
-
-double ThreadSeconds() {
-  timespec t;
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return t.tv_sec + t.tv_nsec * 1e-9;
 }
 
 struct Row {

@@ -23,11 +23,16 @@
 
 #include "archive/crc32.h"
 #include "archive/ppmd.h"
+#include "bench_support.h"
 #include "platform/stream.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+using vx::bench::BenchDataDir;
+using vx::bench::ReadAll;
+using vx::bench::ThreadSeconds;
 
 constexpr size_t kCorpusSize = 16 << 20;
 
@@ -84,22 +89,11 @@ size_t Ours(const Member& m, uint8_t* out) {
   return static_cast<size_t>(vx::DecodePpmd(job));
 }
 
-double ThreadSeconds() {
-  timespec t;
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return t.tv_sec + t.tv_nsec * 1e-9;
-}
-
 // CPU time of the finished child processes so far.
 double ChildrenSeconds() {
   rusage u;
   getrusage(RUSAGE_CHILDREN, &u);
   return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) * 1e-6;
-}
-
-std::vector<uint8_t> ReadAll(const fs::path& path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), {});
 }
 
 }  // namespace
@@ -111,10 +105,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "no %s to build the corpus from\n", tree.c_str());
     return 1;
   }
-  std::error_code ec;
-  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-  const fs::path dir =
-      (ec ? fs::current_path() : exe.parent_path().parent_path()) / "bench-data" / "ppmd-corpus";
+  const fs::path dir = BenchDataDir() / "ppmd-corpus";
   struct Setting {
     const char* label;
     const char* options;

@@ -18,18 +18,15 @@
 #include "archive/aes.h"
 #include "archive/sha1.h"
 #include "archive/winzip_aes.h"
+#include "bench_support.h"
 #include "platform/stream.h"
 
 namespace {
 
+using vx::bench::ThreadSeconds;
+
 constexpr size_t kDataSize = 32 << 20;
 constexpr size_t kPiece = 64 << 10;
-
-double ThreadSeconds() {
-  timespec t;
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return t.tv_sec + t.tv_nsec * 1e-9;
-}
 
 std::vector<uint8_t> Noise(size_t size) {
   std::vector<uint8_t> v(size);

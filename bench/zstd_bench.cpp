@@ -27,11 +27,15 @@
 #include <vector>
 
 #include "archive/zstd.h"
+#include "bench_support.h"
 #include "platform/stream.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+using vx::bench::BenchDataDir;
+using vx::bench::ThreadSeconds;
 
 // Writes into a caller's buffer, as ZSTD_decompress does.
 class BufferSink : public vx::TStream {
@@ -60,20 +64,6 @@ class BufferSink : public vx::TStream {
 std::vector<uint8_t> ReadFile(const fs::path& path) {
   std::ifstream f(path, std::ios::binary);
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), {});
-}
-
-double ThreadSeconds() {
-  timespec t;
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return t.tv_sec + t.tv_nsec * 1e-9;
-}
-
-fs::path BenchDataDir() {
-  std::error_code ec;
-  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-  const fs::path dir = (ec ? fs::current_path() : exe.parent_path().parent_path()) / "bench-data";
-  fs::create_directories(dir);
-  return dir;
 }
 
 bool Make(const fs::path& file, const std::string& command) {
