@@ -6,13 +6,34 @@
 #include <time.h>
 
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <system_error>
 #include <vector>
 
+#include "platform/stream.h"
+
 namespace vx::bench {
+
+// A stream that writes into a buffer the caller made large enough, so a
+// decoder's output costs one copy and no allocation.
+class BufferSink : public vx::TStream {
+ public:
+  explicit BufferSink(uint8_t* buffer) : buffer_(buffer) {}
+  int64_t Read(void*, int64_t) override { return 0; }
+  int64_t Write(const void* data, int64_t count) override {
+    std::memcpy(buffer_ + size_, data, static_cast<size_t>(count));
+    size_ += static_cast<size_t>(count);
+    return count;
+  }
+  int64_t Seek(int64_t, vx::SeekOrigin) override { return static_cast<int64_t>(size_); }
+
+ private:
+  uint8_t* buffer_;
+  size_t size_ = 0;
+};
 
 // Processor time of the calling thread, in seconds: what a neighbour's load
 // does not inflate the way it inflates wall time.

@@ -29,9 +29,9 @@ fi
 [ $# -gt 0 ] || { sed -n '9,18p' "$0"; exit 2; }
 
 labels=() runners=() programs=() words=()
-for spec in "$@"; do
-  label=${spec%%=*}
-  rest=${spec#*=}
+for timer in "$@"; do
+  label=${timer%%=*}
+  rest=${timer#*=}
   IFS=: read -r runner program word <<<"$rest"
   case $runner in
     native) runners+=("") ;;

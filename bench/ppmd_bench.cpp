@@ -31,26 +31,11 @@ namespace fs = std::filesystem;
 namespace {
 
 using vx::bench::BenchDataDir;
+using vx::bench::BufferSink;
 using vx::bench::ReadAll;
 using vx::bench::ThreadSeconds;
 
 constexpr size_t kCorpusSize = 16 << 20;
-
-class BufferSink : public vx::TStream {
- public:
-  explicit BufferSink(uint8_t* buffer) : buffer_(buffer) {}
-  int64_t Read(void*, int64_t) override { return 0; }
-  int64_t Write(const void* data, int64_t count) override {
-    std::memcpy(buffer_ + size_, data, static_cast<size_t>(count));
-    size_ += static_cast<size_t>(count);
-    return count;
-  }
-  int64_t Seek(int64_t, vx::SeekOrigin) override { return static_cast<int64_t>(size_); }
-
- private:
-  uint8_t* buffer_;
-  size_t size_ = 0;
-};
 
 struct Member {
   std::vector<uint8_t> data;
