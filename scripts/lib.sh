@@ -118,6 +118,15 @@ vx_wine32_probe() {
 vx_wine32_try() {
   local work=$1 prefix=$2
   [ -x "$VX_WINE32" ] || { echo "fails: wine32 is not installed"; return; }
+  # The kernel may refuse i386 programs altogether (built without 32-bit
+  # emulation, or booted with it off: Linux 6.7 and later take
+  # ia32_emulation=on|off); then the loader itself does not start, and the
+  # shell's fallback would only report a syntax error in it.
+  local refused
+  if ! refused=$("$VX_WINE32" --version 2>&1 >/dev/null); then
+    echo "fails: this kernel does not run 32-bit programs (${refused##*: } starting $VX_WINE32)"
+    return
+  fi
   local cc=i686-w64-mingw32-gcc-posix
   command -v $cc >/dev/null || cc=i686-w64-mingw32-gcc
   mkdir -p "$work"
