@@ -27,27 +27,9 @@ int64_t DecodeWithModel(vx::TAbDecodeJob& job) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2) return 0;
-  const uint8_t mode = data[0];
-  const uint8_t shift = data[1];
-  const std::vector<uint8_t> bytes(data + 2, data + size);
-  int64_t compressed = static_cast<int64_t>(bytes.size());
-  if (mode & 2) compressed = compressed > shift ? compressed - shift : 0;
-  const int64_t output_limit = (mode & 1) ? -1 : int64_t{shift} * 4099;
-  const unsigned k = (mode >> 2) & 7;
+  const vx_fuzz::FuzzInput in = vx_fuzz::ReadFuzzInput(data, size);
+  const unsigned k = (in.mode >> 2) & 7;
   g_model_bytes = k ? uint32_t{1} << (10 + k) : 0;
-  const int64_t memory_limit = int64_t{2} << 20;
-
-  vx::TMemoryStream written;
-  const vx_fuzz::Outcome a =
-      vx_fuzz::Run(DecodeWithModel, bytes, compressed, output_limit, memory_limit, written);
-  vx::TDiscardStream discarded;
-  const vx_fuzz::Outcome b =
-      vx_fuzz::Run(DecodeWithModel, bytes, compressed, output_limit, memory_limit, discarded);
-  if (a.failed != b.failed || a.message != b.message) __builtin_trap();
-  if (discarded.Size() != static_cast<int64_t>(written.Bytes().size())) __builtin_trap();
-  if (!a.failed && (a.written != b.written || a.written != discarded.Size())) __builtin_trap();
-  if (output_limit >= 0 && static_cast<int64_t>(written.Bytes().size()) > output_limit) {
-    __builtin_trap();
-  }
+  vx_fuzz::CheckDecoder(DecodeWithModel, in.bytes, in.compressed, in.output_limit, int64_t{2} << 20);
   return 0;
 }

@@ -51,16 +51,10 @@ inline Outcome Run(Decoder decode, const std::vector<uint8_t>& data, int64_t com
   return o;
 }
 
-inline int FuzzDecoder(Decoder decode, const uint8_t* data, size_t size) {
-  if (size < 2) return 0;
-  const uint8_t mode = data[0];
-  const uint8_t shift = data[1];
-  const std::vector<uint8_t> bytes(data + 2, data + size);
-  int64_t compressed = static_cast<int64_t>(bytes.size());
-  if (mode & 2) compressed = compressed > shift ? compressed - shift : 0;
-  const int64_t output_limit = (mode & 1) ? -1 : int64_t{shift} * 4099;
-  const int64_t memory_limit = (mode & 4) ? int64_t{1} << 16 : int64_t{1} << 26;
-
+// Decodes `bytes` into memory and into a discarding stream and traps unless
+// both runs agree and stay within the output limit.
+inline void CheckDecoder(Decoder decode, const std::vector<uint8_t>& bytes, int64_t compressed,
+                         int64_t output_limit, int64_t memory_limit) {
   vx::TMemoryStream written;
   const Outcome a = Run(decode, bytes, compressed, output_limit, memory_limit, written);
   vx::TDiscardStream discarded;
@@ -71,6 +65,31 @@ inline int FuzzDecoder(Decoder decode, const uint8_t* data, size_t size) {
   if (output_limit >= 0 && static_cast<int64_t>(written.Bytes().size()) > output_limit) {
     __builtin_trap();
   }
+}
+
+// The parts of the input every target reads alike: the mode byte, the shift
+// byte, the data, the compressed size and the output limit.
+struct FuzzInput {
+  uint8_t mode;
+  std::vector<uint8_t> bytes;
+  int64_t compressed;
+  int64_t output_limit;
+};
+
+inline FuzzInput ReadFuzzInput(const uint8_t* data, size_t size) {
+  FuzzInput in{data[0], std::vector<uint8_t>(data + 2, data + size), 0, -1};
+  const uint8_t shift = data[1];
+  in.compressed = static_cast<int64_t>(in.bytes.size());
+  if (in.mode & 2) in.compressed = in.compressed > shift ? in.compressed - shift : 0;
+  if (!(in.mode & 1)) in.output_limit = int64_t{shift} * 4099;
+  return in;
+}
+
+inline int FuzzDecoder(Decoder decode, const uint8_t* data, size_t size) {
+  if (size < 2) return 0;
+  const FuzzInput in = ReadFuzzInput(data, size);
+  const int64_t memory_limit = (in.mode & 4) ? int64_t{1} << 16 : int64_t{1} << 26;
+  CheckDecoder(decode, in.bytes, in.compressed, in.output_limit, memory_limit);
   return 0;
 }
 
