@@ -5,6 +5,7 @@
 
 #include <time.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -17,21 +18,25 @@
 
 namespace vx::bench {
 
-// A stream that writes into a buffer the caller made large enough, so a
-// decoder's output costs one copy and no allocation.
+// A stream that writes into a caller's buffer, as the peers' one-shot calls
+// do, so a decoder's output costs one copy and no allocation. What does not
+// fit is cut off (a short write, which the decoder reports).
 class BufferSink : public vx::TStream {
  public:
-  explicit BufferSink(uint8_t* buffer) : buffer_(buffer) {}
+  BufferSink(uint8_t* buffer, size_t capacity) : buffer_(buffer), capacity_(capacity) {}
   int64_t Read(void*, int64_t) override { return 0; }
   int64_t Write(const void* data, int64_t count) override {
-    std::memcpy(buffer_ + size_, data, static_cast<size_t>(count));
-    size_ += static_cast<size_t>(count);
-    return count;
+    const size_t n = std::min(static_cast<size_t>(count), capacity_ - size_);
+    std::memcpy(buffer_ + size_, data, n);
+    size_ += n;
+    return static_cast<int64_t>(n);
   }
   int64_t Seek(int64_t, vx::SeekOrigin) override { return static_cast<int64_t>(size_); }
+  size_t size() const { return size_; }
 
  private:
   uint8_t* buffer_;
+  size_t capacity_;
   size_t size_ = 0;
 };
 

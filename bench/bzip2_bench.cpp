@@ -41,7 +41,7 @@ struct Piece {
 
 size_t Ours(const Piece& p, uint8_t* out) {
   vx::TMemoryViewStream source(p.packed.data(), p.packed.size());
-  BufferSink sink(out);
+  BufferSink sink(out, p.size);
   vx::TAbDecodeJob job;
   job.source = &source;
   job.dest = &sink;

@@ -86,36 +86,11 @@ bool LoadCorpus(const fs::path& path, uint32_t method, Corpus& corpus) {
   return !corpus.members.empty();
 }
 
-// Writes into a caller's buffer, as zlib and libdeflate do.
-class BufferSink : public vx::TStream {
- public:
-  void Reset(uint8_t* buffer, size_t capacity) {
-    buffer_ = buffer;
-    capacity_ = capacity;
-    size_ = 0;
-  }
-  int64_t Read(void*, int64_t) override { return 0; }
-  int64_t Write(const void* data, int64_t count) override {
-    const size_t n = std::min(static_cast<size_t>(count), capacity_ - size_);
-    std::memcpy(buffer_ + size_, data, n);
-    size_ += n;
-    return static_cast<int64_t>(n);
-  }
-  int64_t Seek(int64_t, vx::SeekOrigin) override { return static_cast<int64_t>(size_); }
-  size_t size() const { return size_; }
-
- private:
-  uint8_t* buffer_ = nullptr;
-  size_t capacity_ = 0;
-  size_t size_ = 0;
-};
-
 using Decoder = std::function<uint32_t(const Member&, uint8_t* out)>;
 
 uint32_t OursDecode(const Member& m, uint8_t* out, bool deflate64,
                     vx::InflateWord word = vx::BuildInflateWord()) {
-  static BufferSink sink;
-  sink.Reset(out, m.size);
+  vx::bench::BufferSink sink(out, m.size);
   vx::TMemoryViewStream source(m.data, m.compressed);
   vx::TAbDeflateHelper helper;
   if (deflate64) helper.options |= vx::TAbDeflateHelper::kOptionDeflate64;

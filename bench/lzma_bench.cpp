@@ -117,29 +117,10 @@ std::vector<uint8_t> FirstMemberData(const std::vector<uint8_t>& zip, uint16_t& 
                               zip.begin() + static_cast<std::ptrdiff_t>(start + compressed));
 }
 
-// Writes into a caller's buffer.
-class BufferSink : public vx::TStream {
- public:
-  explicit BufferSink(std::vector<uint8_t>& buffer) : buffer_(buffer) {}
-  int64_t Read(void*, int64_t) override { return 0; }
-  int64_t Write(const void* data, int64_t count) override {
-    const size_t n = std::min(static_cast<size_t>(count), buffer_.size() - size_);
-    std::memcpy(buffer_.data() + size_, data, n);
-    size_ += n;
-    return static_cast<int64_t>(n);
-  }
-  int64_t Seek(int64_t, vx::SeekOrigin) override { return static_cast<int64_t>(size_); }
-  size_t size() const { return size_; }
-
- private:
-  std::vector<uint8_t>& buffer_;
-  size_t size_ = 0;
-};
-
 size_t Ours(int64_t (*decode)(vx::TAbDecodeJob&), const std::vector<uint8_t>& in,
             std::vector<uint8_t>& out) {
   vx::TMemoryViewStream source(in.data(), in.size());
-  BufferSink sink(out);
+  vx::bench::BufferSink sink(out.data(), out.size());
   vx::TAbDecodeJob job;
   job.source = &source;
   job.compressed_size = static_cast<int64_t>(in.size());

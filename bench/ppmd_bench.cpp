@@ -65,7 +65,7 @@ bool ReadMember(const std::vector<uint8_t>& zip, Member& m) {
 
 size_t Ours(const Member& m, uint8_t* out) {
   vx::TMemoryViewStream source(m.data.data(), m.data.size());
-  BufferSink sink(out);
+  BufferSink sink(out, static_cast<size_t>(m.size));
   vx::TAbDecodeJob job;
   job.source = &source;
   job.dest = &sink;

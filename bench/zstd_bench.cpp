@@ -35,31 +35,8 @@ namespace fs = std::filesystem;
 namespace {
 
 using vx::bench::BenchDataDir;
+using vx::bench::BufferSink;
 using vx::bench::ThreadSeconds;
-
-// Writes into a caller's buffer, as ZSTD_decompress does.
-class BufferSink : public vx::TStream {
- public:
-  void Reset(uint8_t* buffer, size_t capacity) {
-    buffer_ = buffer;
-    capacity_ = capacity;
-    size_ = 0;
-  }
-  int64_t Read(void*, int64_t) override { return 0; }
-  int64_t Write(const void* data, int64_t count) override {
-    const size_t n = std::min(static_cast<size_t>(count), capacity_ - size_);
-    std::memcpy(buffer_ + size_, data, n);
-    size_ += n;
-    return static_cast<int64_t>(n);
-  }
-  int64_t Seek(int64_t, vx::SeekOrigin) override { return static_cast<int64_t>(size_); }
-  size_t size() const { return size_; }
-
- private:
-  uint8_t* buffer_ = nullptr;
-  size_t capacity_ = 0;
-  size_t size_ = 0;
-};
 
 std::vector<uint8_t> ReadFile(const fs::path& path) {
   std::ifstream f(path, std::ios::binary);
@@ -74,8 +51,7 @@ bool Make(const fs::path& file, const std::string& command) {
 }
 
 size_t Ours(const std::vector<uint8_t>& frame, uint8_t* out, size_t capacity) {
-  static BufferSink sink;
-  sink.Reset(out, capacity);
+  BufferSink sink(out, capacity);
   vx::TMemoryViewStream source(frame.data(), frame.size());
   vx::TAbDecodeJob job;
   job.source = &source;
@@ -93,8 +69,7 @@ size_t Theirs(const std::vector<uint8_t>& frame, uint8_t* out, size_t capacity) 
 size_t TheirsStreamed(const std::vector<uint8_t>& frame, uint8_t* out, size_t capacity) {
   static ZSTD_DStream* const stream = ZSTD_createDStream();
   static std::vector<uint8_t> piece(ZSTD_DStreamOutSize());
-  static BufferSink sink;
-  sink.Reset(out, capacity);
+  BufferSink sink(out, capacity);
   ZSTD_initDStream(stream);
   ZSTD_inBuffer in{frame.data(), frame.size(), 0};
   for (;;) {
