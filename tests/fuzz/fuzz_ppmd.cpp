@@ -26,10 +26,11 @@ int64_t DecodeWithModel(vx::TAbDecodeJob& job) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size < 2) return 0;
-  const vx_fuzz::FuzzInput in = vx_fuzz::ReadFuzzInput(data, size);
-  const unsigned k = (in.mode >> 2) & 7;
+  const std::optional<vx_fuzz::FuzzInput> in = vx_fuzz::ReadFuzzInput(data, size);
+  if (!in) return 0;
+  const unsigned k = (in->mode >> 2) & 7;
   g_model_bytes = k ? uint32_t{1} << (10 + k) : 0;
-  vx_fuzz::CheckDecoder(DecodeWithModel, in.bytes, in.compressed, in.output_limit, int64_t{2} << 20);
+  vx_fuzz::CheckDecoder(DecodeWithModel, in->bytes, in->compressed, in->output_limit,
+                        int64_t{2} << 20);
   return 0;
 }

@@ -1,15 +1,17 @@
-// The harness the LZMA and xz fuzz targets share: any input must end in a
-// result or EAbDecompressError, never a wild read or write, a read past the
-// compressed size or output past the declared size. Each input is decoded
+// The harness the LZMA, xz and PPMd fuzz targets share: any input must end
+// in a result or EAbDecompressError, never a wild read or write, a read past
+// the compressed size or output past the declared size. Each input is decoded
 // into memory and into a discarding stream, and both runs must agree.
 //
 // Input: a mode byte, a shift byte, then the member's data.
 //   mode bit 0: the size is unknown (an LZMA member then needs its end marker)
 //   mode bit 1: the compressed size stops `shift` bytes short of the data
-//   mode bit 2: a memory limit of 64 KiB
+//   mode bit 2: for LZMA and xz, a memory limit of 64 KiB (PPMd reads bits
+//               2-4 its own way)
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -76,7 +78,9 @@ struct FuzzInput {
   int64_t output_limit;
 };
 
-inline FuzzInput ReadFuzzInput(const uint8_t* data, size_t size) {
+// Nothing for an input shorter than the two leading bytes.
+inline std::optional<FuzzInput> ReadFuzzInput(const uint8_t* data, size_t size) {
+  if (size < 2) return std::nullopt;
   FuzzInput in{data[0], std::vector<uint8_t>(data + 2, data + size), 0, -1};
   const uint8_t shift = data[1];
   in.compressed = static_cast<int64_t>(in.bytes.size());
@@ -86,10 +90,10 @@ inline FuzzInput ReadFuzzInput(const uint8_t* data, size_t size) {
 }
 
 inline int FuzzDecoder(Decoder decode, const uint8_t* data, size_t size) {
-  if (size < 2) return 0;
-  const FuzzInput in = ReadFuzzInput(data, size);
-  const int64_t memory_limit = (in.mode & 4) ? int64_t{1} << 16 : int64_t{1} << 26;
-  CheckDecoder(decode, in.bytes, in.compressed, in.output_limit, memory_limit);
+  const std::optional<FuzzInput> in = ReadFuzzInput(data, size);
+  if (!in) return 0;
+  const int64_t memory_limit = (in->mode & 4) ? int64_t{1} << 16 : int64_t{1} << 26;
+  CheckDecoder(decode, in->bytes, in->compressed, in->output_limit, memory_limit);
   return 0;
 }
 
